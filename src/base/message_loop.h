@@ -13,6 +13,12 @@
 
 namespace base {
 
+// How long an untimed Synchronize waits for its call to start: long enough for any busy
+// user-interface thread, yet a worker whose owner thread no longer runs messages does not
+// hang for ever. When it runs out the call is cancelled and EInvalidOperation is thrown.
+// A call that has started is always waited for to its end.
+inline constexpr std::chrono::milliseconds kSynchronizeLimit{60000};
+
 class MessageLoop {
 public:
     virtual ~MessageLoop() = default;
@@ -20,7 +26,8 @@ public:
     // Runs fn later on the owner thread (deferred close, deferred destruction, error boxes).
     virtual void Post(std::function<void()> fn) = 0;
 
-    // Runs fn on the owner thread while the caller waits for it to finish.
+    // Runs fn on the owner thread while the caller waits for it to finish (bounded by
+    // kSynchronizeLimit for the start of the call).
     virtual void Synchronize(std::function<void()> fn) = 0;
 
     // As Synchronize, bounded: a call not yet started when the time runs out is cancelled

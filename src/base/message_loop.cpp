@@ -1,0 +1,142 @@
+#include "base/message_loop.h"
+
+#include "base/deadline.h"
+#include "base/error_display.h"
+#include "base/sync_call_queue.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace base {
+
+namespace {
+
+std::atomic<MessageLoop*> g_installed_loop{nullptr};
+
+} // namespace
+
+MessageLoop& CurrentMessageLoop() {
+    if (MessageLoop* loop = g_installed_loop.load(std::memory_order_acquire)) {
+        return *loop;
+    }
+    static QueueMessageLoop default_loop; // owned by the first thread that asks
+    return default_loop;
+}
+
+void SetMessageLoop(MessageLoop* loop) {
+    g_installed_loop.store(loop, std::memory_order_release);
+}
+
+ScopedMessageLoop::ScopedMessageLoop(MessageLoop& loop)
+    : previous_(g_installed_loop.exchange(&loop, std::memory_order_acq_rel)) {}
+
+ScopedMessageLoop::~ScopedMessageLoop() {
+    g_installed_loop.store(previous_, std::memory_order_release);
+}
+
+struct QueueMessageLoop::State {
+    std::thread::id owner = std::this_thread::get_id();
+    // Shared with callers blocked in Synchronize, so their wait can end safely even when
+    // the loop goes away under them.
+    std::shared_ptr<SyncCallQueue> sync = std::make_shared<SyncCallQueue>();
+    std::mutex mutex;
+    std::condition_variable work_arrived;     // a post or a synchronized call was queued
+    std::deque<std::function<void()>> posted; // guarded by mutex
+    uint64_t arrivals = 0;                    // guarded by mutex; counts every queued call
+
+    void NoteArrival() {
+        {
+            std::lock_guard lock(mutex);
+            ++arrivals;
+        }
+        work_arrived.notify_all();
+    }
+};
+
+QueueMessageLoop::QueueMessageLoop() : state_(std::make_unique<State>()) {}
+
+QueueMessageLoop::~QueueMessageLoop() {
+    state_->sync->CancelAll();
+}
+
+void QueueMessageLoop::Post(std::function<void()> fn) {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->posted.push_back(std::move(fn));
+    }
+    state_->NoteArrival();
+}
+
+void QueueMessageLoop::Synchronize(std::function<void()> fn) {
+    if (!SynchronizeFor(std::move(fn), kSynchronizeLimit)) {
+        ThrowSynchronizeNotRun();
+    }
+}
+
+bool QueueMessageLoop::SynchronizeFor(std::function<void()> fn, std::chrono::milliseconds timeout) {
+    if (IsOwnerThread()) {
+        fn();
+        return true;
+    }
+    const std::shared_ptr<SyncCallQueue> sync = state_->sync;
+    State* state = state_.get();
+    return sync->Call(std::move(fn), timeout, [state] { state->NoteArrival(); });
+}
+
+void QueueMessageLoop::ProcessMessages() {
+    if (IsOwnerThread()) {
+        state_->sync->RunPending();
+    }
+}
+
+bool QueueMessageLoop::IsOwnerThread() const {
+    return std::this_thread::get_id() == state_->owner;
+}
+
+int QueueMessageLoop::Pump() {
+    int ran = state_->sync->RunPending();
+    // Only what was posted before this pump: a call that posts itself again waits for the
+    // next one instead of keeping this one busy for ever.
+    std::deque<std::function<void()>> batch;
+    {
+        std::lock_guard lock(state_->mutex);
+        batch.swap(state_->posted);
+    }
+    for (auto& fn : batch) {
+        RunHandler(fn);
+        ++ran;
+        ran += state_->sync->RunPending();
+    }
+    return ran;
+}
+
+bool QueueMessageLoop::PumpUntil(const std::function<bool()>& pred,
+                                 std::chrono::milliseconds timeout) {
+    const auto deadline = DeadlineAfter(timeout);
+    // pred may turn true through other threads without anything being queued, so the
+    // wait for new work is cut into short slices.
+    constexpr auto kSlice = std::chrono::milliseconds(2);
+    for (;;) {
+        uint64_t seen = 0;
+        {
+            std::lock_guard lock(state_->mutex);
+            seen = state_->arrivals;
+        }
+        Pump();
+        if (pred()) {
+            return true;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        std::unique_lock lock(state_->mutex);
+        state_->work_arrived.wait_until(lock, std::min(deadline, now + kSlice),
+                                        [&] { return state_->arrivals != seen; });
+    }
+}
+
+} // namespace base
