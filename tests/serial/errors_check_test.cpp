@@ -1,0 +1,209 @@
+// From code to exception and back.
+#include "base/component.h"
+#include "serial/errors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <typeindex>
+#include <typeinfo>
+
+namespace serial {
+namespace {
+
+// Runs CheckException and returns what it raised (none when it returned).
+std::exception_ptr Raised(int32_t code, const base::TComponent* component = nullptr) {
+    try {
+        EXPECT_EQ(CheckException(component, code), code);
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
+}
+
+struct MappedCase {
+    int32_t code;
+    std::type_index type;
+    const char* message; // nullptr: not checked
+};
+
+class CheckExceptionMapped : public testing::TestWithParam<MappedCase> {};
+
+TEST_P(CheckExceptionMapped, RaisesTheMappedClassWithTheCodeAndItsText) {
+    const MappedCase& c = GetParam();
+    try {
+        CheckException(nullptr, c.code);
+        FAIL() << "nothing raised for " << c.code;
+    } catch (const ESioException& e) {
+        EXPECT_EQ(std::type_index(typeid(e)), c.type) << c.code;
+        EXPECT_EQ(e.ErrorCode, c.code);
+        if (c.message != nullptr) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, CheckExceptionMapped,
+    testing::Values(
+        MappedCase{-2001, typeid(EBadId), "ie_BadId - Specified comport doesn't exist"},
+        MappedCase{-2008, typeid(EAlreadyOpen), "ie_Open - device already open"},
+        MappedCase{-2007, typeid(ECommNotOpen), "ie_NOpen - device not open"},
+        MappedCase{-2011, typeid(ENoPortSelected),
+                   "The ComNumber property of the TSioComPort has not been set"},
+        MappedCase{-2012, typeid(ENotOpenedByTapi), "Comport was not opened by Tapi"},
+        MappedCase{-1002, typeid(EBadArgument), "Bad argument passed to function"},
+        MappedCase{-1006, typeid(EInternal), "Internal error creating window class"},
+        MappedCase{-1009, typeid(ECannotUseWithWinSock), nullptr},
+        MappedCase{-3001, typeid(ENullApi), "No device layer specified"},
+        MappedCase{-3003, typeid(ERegisterHandlerFailed), nullptr},
+        MappedCase{-3004, typeid(EPutBlockFail), "Failed to put entire block"},
+        MappedCase{-3006, typeid(EOutputBufferTooSmall), "Output buffer too small for block"},
+        MappedCase{-3007, typeid(EBufferIsEmpty), "Buffer is empty"},
+        MappedCase{-3010, typeid(EBaseAddressNotSet), "Base address not set"},
+        MappedCase{-4004, typeid(ENotDialing), nullptr},
+        MappedCase{-4005, typeid(EAlreadyDialing), nullptr},
+        MappedCase{-5001, typeid(ENoMoreTriggers), "No more trigger slots"},
+        MappedCase{-5002, typeid(ETriggerTooLong), "Data trigger too long"},
+        MappedCase{-5003, typeid(EBadTriggerHandle), "Bad trigger handle"},
+        MappedCase{-6008, typeid(EProtocol), nullptr},
+        MappedCase{-7003, typeid(EInternal), nullptr},
+        MappedCase{-7012, typeid(EInternal), nullptr},
+        MappedCase{-7014, typeid(EBadFieldForIndex), nullptr},
+        MappedCase{-8053, typeid(EFax), nullptr}, MappedCase{-8070, typeid(EFax), nullptr},
+        MappedCase{-13801, typeid(ETapi), nullptr}, MappedCase{-13868, typeid(ETapi), nullptr},
+        MappedCase{-13942, typeid(ETapi), nullptr},
+        MappedCase{-13980, typeid(ERasLoadFail), nullptr}));
+
+TEST(CheckException, GroupsCatchTheirLeaves) {
+    EXPECT_THROW(CheckException(nullptr, ecBadId), EOpenComm);
+    EXPECT_THROW(CheckException(nullptr, ecPutBlockFail), ESerialIO);
+    EXPECT_THROW(CheckException(nullptr, ecBadTriggerHandle), ETrigger);
+    EXPECT_THROW(CheckException(nullptr, ecBadArgument), EGeneral);
+    EXPECT_THROW(CheckException(nullptr, ecBadId), base::Exception);
+}
+
+TEST(CheckException, UnmappedCodesRaiseSerialIOExceptionWithoutCode) {
+    // -1001 has a text of its own, which is not used.
+    for (const int32_t code : {-1, -1001, -3002, -4009, -4021, -5501, -5506, -8006, -13804, -13849,
+                               -13887, -13933, -20000, INT32_MIN}) {
+        try {
+            CheckException(nullptr, code);
+            ADD_FAILURE() << "nothing raised for " << code;
+        } catch (const ESioException& e) {
+            EXPECT_EQ(typeid(e), typeid(ESioException)) << code;
+            EXPECT_EQ(e.ErrorCode, 0) << code;
+            EXPECT_STREQ(e.what(), "Serial I/O exception") << code;
+        }
+    }
+}
+
+TEST(CheckException, FileAndDeviceErrorsRaiseInOutErrorWithPositiveCode) {
+    struct {
+        int32_t code;
+        const char* message;
+    } const cases[] = {{-2, "File not found"},         {-5, "File access denied"},
+                       {-103, "File/device not open"}, {-160, "Device write error"},
+                       {-161, "Device read error"},    {-162, "General failure"}};
+    for (const auto& c : cases) {
+        try {
+            CheckException(nullptr, c.code);
+            ADD_FAILURE() << "nothing raised for " << c.code;
+        } catch (const base::EInOutError& e) {
+            EXPECT_EQ(e.ErrorCode, -c.code);
+            EXPECT_STREQ(e.what(), c.message);
+        }
+    }
+}
+
+TEST(CheckException, OutOfMemoryCodeRaisesBadAlloc) {
+    EXPECT_THROW(CheckException(nullptr, ecOutOfMemory), std::bad_alloc);
+}
+
+TEST(CheckException, InvalidParameterShowsTheSystemText) {
+    // The table has no text for 87; the device layer translates EINVAL to it.
+    ASSERT_EQ(CodeFromErrno(EINVAL), -87);
+    try {
+        CheckException(nullptr, -87);
+        FAIL() << "nothing raised";
+    } catch (const base::EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, 87);
+        EXPECT_EQ(std::string(e.what()), std::string(std::strerror(EINVAL)));
+    }
+}
+
+TEST(CheckException, ErrnoWithoutSystemNumberShowsItsOwnText) {
+    const int32_t code = CodeFromErrno(EIO);
+    ASSERT_LT(code, -162);
+    EXPECT_EQ(CarriedErrno(code), EIO);
+    try {
+        CheckException(nullptr, code);
+        FAIL() << "nothing raised";
+    } catch (const base::EInOutError& e) {
+        EXPECT_EQ(-e.ErrorCode, code);
+        EXPECT_EQ(std::string(e.what()), std::string(std::strerror(EIO)));
+        EXPECT_EQ(XlatException(e), code);
+    }
+}
+
+TEST(CheckException, ReturnsSuccessCodesAndEverythingWhileLoading) {
+    EXPECT_EQ(Raised(0), nullptr);
+    EXPECT_EQ(Raised(17), nullptr);
+    base::TComponent component;
+    component.BeginLoading();
+    for (const int32_t code : {-2001, -2, -8, -1, -9999}) {
+        EXPECT_EQ(Raised(code, &component), nullptr) << code;
+    }
+    component.Loaded();
+    EXPECT_NE(Raised(-2001, &component), nullptr);
+}
+
+TEST(XlatException, GivesTheCodeOfEachKind) {
+    EXPECT_EQ(XlatException(EBadId(ecBadId)), ecBadId);
+    EXPECT_EQ(XlatException(ESioException::CreateUnknown("x")), 0);
+    EXPECT_EQ(XlatException(base::EInOutError("File not found", 2)), -2);
+    EXPECT_EQ(XlatException(std::bad_alloc()), -8);
+    EXPECT_EQ(XlatException(std::runtime_error("other")), -9999);
+    EXPECT_EQ(XlatException(base::EConvertError("x")), -9999);
+    EXPECT_EQ(XlatException(std::make_exception_ptr(42)), -9999);
+    EXPECT_EQ(XlatException(std::make_exception_ptr(EBufferIsEmpty(ecBufferIsEmpty))),
+              ecBufferIsEmpty);
+    EXPECT_EQ(XlatException(std::exception_ptr()), 0);
+}
+
+TEST(XlatException, RoundTripsEveryCheckedCode) {
+    for (const int32_t code : {-2, -160, -161, -2001, -3006, -5003, -13868}) {
+        EXPECT_EQ(XlatException(Raised(code)), code) << code;
+    }
+}
+
+TEST(ESioException, CreateAndCreateUnknown) {
+    const ESioException created(-5501, true);
+    EXPECT_EQ(created.ErrorCode, -5501);
+    EXPECT_STREQ(created.what(), "Start string is empty");
+
+    const ESioException unknown = ESioException::CreateUnknown("Something", 7);
+    EXPECT_EQ(unknown.ErrorCode, 0);
+    EXPECT_STREQ(unknown.what(), "Something");
+
+    ESioException writable(ecBadId);
+    writable.ErrorCode = -1;
+    EXPECT_EQ(writable.ErrorCode, -1);
+
+    EXPECT_EQ(ESioException::MapCodeToStringID(-2001), 2001);
+    EXPECT_EQ(ESioException::MapCodeToStringID(2001), 2001);
+    EXPECT_EQ(ESioException::MapCodeToStringID(INT32_MIN), INT32_MAX);
+}
+
+TEST(ESioException, CodeWithoutAnyTextGivesEmptyMessage) {
+    // 4009 is in no table and this system has no text for it.
+    const ESioException e(-4009);
+    EXPECT_EQ(e.ErrorCode, -4009);
+    EXPECT_STREQ(e.what(), "");
+}
+
+} // namespace
+} // namespace serial
