@@ -89,7 +89,7 @@ private:
     void AdvanceAndTestEnd();
     void EndSweep();
     void WriteSummary();
-    void SetRangeAndCentreLine();
+    void AddCentreLine();
 
     SweepState state_;
     SweepChart chart_;
