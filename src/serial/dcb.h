@@ -40,6 +40,25 @@ inline constexpr int32_t DontChangeParity = 5;
 inline constexpr int32_t DontChangeDatabits = 9;
 inline constexpr int32_t DontChangeStopbits = 3;
 
+// HWFlowOptions option bits.
+inline constexpr uint32_t hfUseDTR = 0x01;     // DTR handshake on the receive side
+inline constexpr uint32_t hfUseRTS = 0x02;     // RTS handshake on the receive side
+inline constexpr uint32_t hfRequireDSR = 0x04; // transmit only while DSR is high
+inline constexpr uint32_t hfRequireCTS = 0x08; // transmit only while CTS is high
+
+// SWFlowEnable option bits.
+inline constexpr uint32_t sfTransmitFlow = 0x01; // obey XON/XOFF received
+inline constexpr uint32_t sfReceiveFlow = 0x02;  // send XON/XOFF as the input fills
+
+// Flow-control states (HWFlowState, SWFlowState).
+inline constexpr int32_t fsOff = 1;       // no flow control of that kind
+inline constexpr int32_t fsOn = 2;        // on, nothing held
+inline constexpr int32_t fsDsrHold = 3;   // transmission waits for DSR
+inline constexpr int32_t fsCtsHold = 4;   // transmission waits for CTS
+inline constexpr int32_t fsXOutHold = 6;  // transmission waits: XOFF received
+inline constexpr int32_t fsXInHold = 7;   // XOFF sent, the other side waits
+inline constexpr int32_t fsXBothHold = 8; // both
+
 struct DCB {
     uint32_t BaudRate = 0; // bits per second, or a legacy index code (LegacyBaudRate)
     // Flags.
