@@ -192,8 +192,9 @@ public:
     [[nodiscard]] int32_t CalcSpace(TCanvas& canvas);
     // The tick zone: axis line width + 1, plus TickLength, at least MinorTickLength.
     [[nodiscard]] int32_t TickZone() const;
-    // Step 4: the axis line, label line and title line from the plot area's edge.
-    void CalcPosAxis(const TRect& chart_rect, TCanvas& canvas);
+    // Step 4: the axis line, label line and title line from the plot area's edge (uses the
+    // label space found by the last CalcSpace).
+    void CalcPosAxis(const TRect& chart_rect);
     // The automatic ends from the series (only for an automatic axis).
     void AdjustMaxMin();
 
@@ -225,8 +226,8 @@ public:
     // --- labels ---
     // The label step for the current range, extent and label font.
     [[nodiscard]] double CalcIncrement(TCanvas& canvas);
-    // The step from the most labels that fit (N), before the integer re-measure.
-    [[nodiscard]] double CalcLabelsIncrement(int32_t max_num_labels) const;
+    // The step from the most labels that fit (N), starting from desired (0: from the range).
+    [[nodiscard]] double CalcLabelsIncrement(int32_t max_num_labels, double desired) const;
     // The next step of the 1-2-5 sequence.
     [[nodiscard]] static double NextStep(double step);
     // The label style in force (talAuto resolved).
@@ -251,7 +252,9 @@ private:
     double CalcIncrementPass(TCanvas& canvas, bool integer_measure);
     int32_t MaxLabelsCount(TCanvas& canvas, bool integer_measure) const;
     void AddLabel(double value);
-    int32_t Saturate(double offset, bool from_end) const;
+    void CalcTextLabels();
+    int32_t PixelFrom(double offset, bool from_end) const;
+    bool XValuesOnThisAxis(const TPlotSeries& series) const;
 
     TPlot* chart_;
     TAxisKind kind_;
@@ -312,6 +315,7 @@ private:
     int32_t pos_axis_ = 0;
     int32_t pos_labels_ = 0;
     int32_t pos_title_ = 0;
+    int32_t label_space_ = 0; // label zone found by the last CalcSpace
     bool is_visible_ = false;
     std::vector<int32_t> tick_;
     std::vector<TAxisLabel> label_list_;

@@ -340,6 +340,20 @@ void TPlotSeries::SetCustomHorizAxis(TPlotAxis* axis) {
     Repaint();
 }
 
+void TPlotSeries::ChartGone(const TPlot& chart) {
+    for (int32_t i = 0; i < TPlot::kAxisCount; ++i) {
+        const TPlotAxis* axis = &chart.Axes(i);
+        if (custom_horiz_axis_ == axis) {
+            custom_horiz_axis_ = nullptr;
+        }
+        if (custom_vert_axis_ == axis) {
+            custom_vert_axis_ = nullptr;
+        }
+    }
+    parent_chart_ = nullptr;
+    RecalcGetAxis();
+}
+
 void TPlotSeries::RecalcGetAxis() {
     if (parent_chart_ == nullptr) {
         get_horiz_axis_ = nullptr;

@@ -202,6 +202,9 @@ protected:
 
 private:
     friend class TPlotValueList;
+    friend class TPlot;
+    // The chart is being destroyed: forget it and any of its axes.
+    void ChartGone(const TPlot& chart);
     void RegisterValueList(TPlotValueList* list) { values_lists_.push_back(list); }
     void ValueListChanged(TValueEvent event, int32_t index) { NotifyValue(event, index); }
 

@@ -1,0 +1,715 @@
+#include "chart/axis.h"
+
+#include "base/conversions.h"
+#include "chart/plot.h"
+#include "chart/series.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace chart {
+
+namespace {
+
+// Width of a label, which may hold several lines.
+int32_t TextWidthOf(TCanvas& canvas, const std::string& text) {
+    int32_t widest = 0;
+    size_t start = 0;
+    while (true) {
+        const size_t end = text.find('\n', start);
+        const std::string_view line(text.data() + start,
+                                    (end == std::string::npos ? text.size() : end) - start);
+        widest = std::max(widest, canvas.TextWidth(line));
+        if (end == std::string::npos) {
+            return widest;
+        }
+        start = end + 1;
+    }
+}
+
+int32_t LineCount(const std::string& text) {
+    return 1 + static_cast<int32_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A value between a and b with decimals, so that its label is as wide as a decimal label
+// of the range can be: the middle, halved while it is a whole number other than 0.
+double MiddleWithDecimals(double a, double b) {
+    double m = (a + b) / 2;
+    for (int guard = 0; guard < 2200 && std::isfinite(m) && m != 0 && m == std::trunc(m); ++guard) {
+        m /= 2;
+    }
+    return m;
+}
+
+double RoundToDouble(double value) {
+    return static_cast<double>(base::Round(value));
+}
+
+} // namespace
+
+TPlotAxis::TPlotAxis(TPlot* chart, TAxisKind kind) : chart_(chart), kind_(kind) {
+    minor_grid_.Visible = false;
+    ticks_.Color = base::clGray;
+    ticks_inner_.Color = base::clGray;
+    minor_ticks_.Color = base::clGray;
+    if (IsDepthAxis()) {
+        visible_ = false;
+    }
+}
+
+TPlotAxis::~TPlotAxis() = default;
+
+const char* TPlotAxis::Identifier() const {
+    static constexpr const char* kNames[] = {"Bottom", "Top", "Left", "Right", "Depth", "DepthTop"};
+    return kNames[kind_];
+}
+
+void TPlotAxis::Changed() {
+    if (chart_ != nullptr) {
+        chart_->Invalidate();
+    }
+}
+
+bool TPlotAxis::ChartLoading() const {
+    return chart_ != nullptr && chart_->Loading();
+}
+
+// --- range ---
+
+void TPlotAxis::SetMinMax(double a_min, double a_max) {
+    automatic_ = false;
+    automatic_minimum_ = false;
+    automatic_maximum_ = false;
+    if (a_min > a_max) {
+        std::swap(a_min, a_max);
+    }
+    bool changed = false;
+    if (minimum_value_ != a_min) {
+        minimum_value_ = a_min;
+        changed = true;
+    }
+    if (maximum_value_ != a_max) {
+        maximum_value_ = a_max;
+        changed = true;
+    }
+    if (maximum_value_ - minimum_value_ < MinAxisRange) {
+        maximum_value_ = minimum_value_ + MinAxisRange;
+        changed = true;
+    }
+    if (changed) {
+        Changed();
+    }
+}
+
+void TPlotAxis::SetMinimum(double value) {
+    if (!ChartLoading() && value > maximum_value_) {
+        throw AxisException("Axis Minimum Value must be <= Maximum");
+    }
+    if (minimum_value_ != value) {
+        minimum_value_ = value;
+        Changed();
+    }
+}
+
+void TPlotAxis::SetMaximum(double value) {
+    if (!ChartLoading() && value < minimum_value_) {
+        throw AxisException("Axis Maximum Value must be >= Minimum");
+    }
+    if (maximum_value_ != value) {
+        maximum_value_ = value;
+        Changed();
+    }
+}
+
+void TPlotAxis::SetAutomatic(bool value) {
+    automatic_ = value;
+    if (!ChartLoading()) {
+        automatic_minimum_ = value;
+        automatic_maximum_ = value;
+    }
+    Changed();
+}
+
+void TPlotAxis::SetAutomaticMinimum(bool value) {
+    automatic_minimum_ = value;
+    if (!value) {
+        automatic_ = false;
+    } else if (automatic_maximum_) {
+        automatic_ = true;
+    }
+    Changed();
+}
+
+void TPlotAxis::SetAutomaticMaximum(bool value) {
+    automatic_maximum_ = value;
+    if (!value) {
+        automatic_ = false;
+    } else if (automatic_minimum_) {
+        automatic_ = true;
+    }
+    Changed();
+}
+
+void TPlotAxis::SetIncrement(double value) {
+    if (!ChartLoading() && !(value >= 0)) {
+        throw AxisException("Axis increment must be >= 0");
+    }
+    if (desired_increment_ != value) {
+        desired_increment_ = value;
+        Changed();
+    }
+}
+
+void TPlotAxis::SetInverted(bool value) {
+    if (inverted_ != value) {
+        inverted_ = value;
+        Changed();
+    }
+}
+
+void TPlotAxis::SetLogarithmic(bool value) {
+    if (value && !ChartLoading()) {
+        if (date_time_) {
+            throw AxisException("DateTime Axis cannot be Logarithmic");
+        }
+        if (minimum_value_ < 0 || maximum_value_ < 0) {
+            throw AxisException("Logarithmic Axis Min and Max values should be >= 0");
+        }
+    }
+    if (logarithmic_ != value) {
+        logarithmic_ = value;
+        Changed();
+    }
+}
+
+void TPlotAxis::SetLogarithmicBase(double value) {
+    if (!ChartLoading() && (value == 1 || !(value > 0))) {
+        throw AxisException("Axis Logarithmic Base should be <> 1 and > 0");
+    }
+    if (logarithmic_base_ != value) {
+        logarithmic_base_ = value;
+        Changed();
+    }
+}
+
+namespace {
+
+template <typename T> void Assign(T& field, T value, bool& changed) {
+    if (field != value) {
+        field = std::move(value);
+        changed = true;
+    }
+}
+
+} // namespace
+
+#define TDS_AXIS_SETTER(Name, Type, field)                                                         \
+    void TPlotAxis::Set##Name(Type value) {                                                        \
+        bool changed = false;                                                                      \
+        Assign(field, std::move(value), changed);                                                  \
+        if (changed) {                                                                             \
+            Changed();                                                                             \
+        }                                                                                          \
+    }
+
+TDS_AXIS_SETTER(DateTime, bool, date_time_)
+TDS_AXIS_SETTER(MaximumRound, bool, maximum_round_)
+TDS_AXIS_SETTER(MinimumRound, bool, minimum_round_)
+TDS_AXIS_SETTER(Visible, bool, visible_)
+TDS_AXIS_SETTER(StartPosition, double, start_position_)
+TDS_AXIS_SETTER(EndPosition, double, end_position_)
+TDS_AXIS_SETTER(PositionPercent, double, position_percent_)
+TDS_AXIS_SETTER(MinimumOffset, int32_t, minimum_offset_)
+TDS_AXIS_SETTER(MaximumOffset, int32_t, maximum_offset_)
+TDS_AXIS_SETTER(TickLength, int32_t, tick_length_)
+TDS_AXIS_SETTER(TickInnerLength, int32_t, tick_inner_length_)
+TDS_AXIS_SETTER(MinorTickLength, int32_t, minor_tick_length_)
+TDS_AXIS_SETTER(MinorTickCount, int32_t, minor_tick_count_)
+TDS_AXIS_SETTER(TickOnLabelsOnly, bool, tick_on_labels_only_)
+TDS_AXIS_SETTER(Labels, bool, labels_)
+TDS_AXIS_SETTER(LabelsOnAxis, bool, labels_on_axis_)
+TDS_AXIS_SETTER(LabelsAlternate, bool, labels_alternate_)
+TDS_AXIS_SETTER(LabelsMultiLine, bool, labels_multi_line_)
+TDS_AXIS_SETTER(LabelsExponent, bool, labels_exponent_)
+TDS_AXIS_SETTER(LabelsBehind, bool, labels_behind_)
+TDS_AXIS_SETTER(LabelsAngle, int32_t, labels_angle_)
+TDS_AXIS_SETTER(LabelStyle, TAxisLabelStyle, label_style_)
+TDS_AXIS_SETTER(RoundFirstLabel, bool, round_first_label_)
+TDS_AXIS_SETTER(AxisValuesFormat, std::string, axis_values_format_)
+
+#undef TDS_AXIS_SETTER
+
+void TPlotAxis::SetLabelsSeparation(int32_t value) {
+    if (!ChartLoading() && value < 0) {
+        throw AxisException("Labels Separation % must be greater than 0");
+    }
+    if (labels_separation_ != value) {
+        labels_separation_ = value;
+        Changed();
+    }
+}
+
+// --- automatic range ---
+
+bool TPlotAxis::XValuesOnThisAxis(const TPlotSeries& series) const {
+    return series.YMandatory() == Horizontal();
+}
+
+void TPlotAxis::AdjustMaxMin() {
+    const bool adjust_min = automatic_ || automatic_minimum_;
+    const bool adjust_max = automatic_ || automatic_maximum_;
+    if (!(adjust_min || adjust_max) || chart_ == nullptr || IsDepthAxis()) {
+        return;
+    }
+    const auto& list = chart_->SeriesList();
+    const bool any_associated = std::any_of(list.begin(), list.end(), [this](TPlotSeries* s) {
+        return s->Active() && s->AssociatedToAxis(*this);
+    });
+    bool found = false;
+    double lo = 0.0;
+    double hi = 0.0;
+    for (const TPlotSeries* s : list) {
+        if (!s->Active() || s->Count() == 0 || (any_associated && !s->AssociatedToAxis(*this))) {
+            continue;
+        }
+        const TPlotValueList& values = Horizontal() ? s->XValues() : s->YValues();
+        const double s_min = values.MinValue();
+        const double s_max = values.MaxValue();
+        if (!found) {
+            lo = s_min;
+            hi = s_max;
+            found = true;
+        } else {
+            lo = std::min(lo, s_min);
+            hi = std::max(hi, s_max);
+        }
+    }
+    if (adjust_min) {
+        minimum_value_ = lo;
+    }
+    if (adjust_max) {
+        maximum_value_ = hi;
+    }
+}
+
+// --- layout ---
+
+void TPlotAxis::InternalCalcRange() {
+    AdjustMaxMin();
+    i_maximum_ = maximum_value_;
+    i_minimum_ = minimum_value_;
+    i_range_ = i_maximum_ - i_minimum_;
+    i_range_zero_ = i_range_ == 0;
+    i_axis_size_range_ = i_range_zero_ ? 0.0 : i_axis_size_ / i_range_;
+}
+
+void TPlotAxis::InternalCalcPositions(const TRect& chart_rect) {
+    const int32_t origin = Horizontal() ? chart_rect.Left : chart_rect.Top;
+    const int32_t size = Horizontal() ? chart_rect.Width() : chart_rect.Height();
+    int32_t start = origin + static_cast<int32_t>(base::Round(size * 0.01 * start_position_));
+    int32_t end = origin + static_cast<int32_t>(base::Round(size * 0.01 * end_position_));
+    // The offsets keep the ends of the range away from the extent's ends; on a vertical
+    // axis the minimum sits at the bottom.
+    start += Horizontal() ? minimum_offset_ : maximum_offset_;
+    end -= Horizontal() ? maximum_offset_ : minimum_offset_;
+    SetPositions(start, end);
+}
+
+void TPlotAxis::SetPositions(int32_t start_pos, int32_t end_pos) {
+    i_start_pos_ = start_pos;
+    i_end_pos_ = end_pos;
+    i_axis_size_ = end_pos - start_pos;
+    i_center_pos_ = (start_pos + end_pos) / 2;
+    i_axis_size_range_ = i_range_zero_ ? 0.0 : i_axis_size_ / i_range_;
+}
+
+int32_t TPlotAxis::TickZone() const {
+    int32_t zone = 0;
+    if (axis_pen_.Visible) {
+        zone += axis_pen_.Width + 1;
+    }
+    if (ticks_.Visible) {
+        zone += tick_length_;
+    }
+    if (minor_ticks_.Visible) {
+        zone = std::max(zone, minor_tick_length_);
+    }
+    return zone;
+}
+
+int32_t TPlotAxis::CalcSpace(TCanvas& canvas) {
+    int32_t title_space = 0;
+    if (title_.Visible && !title_.Caption.empty()) {
+        canvas.SetFont(title_.Font);
+        title_space = canvas.TextHeight("W");
+    }
+    label_space_ = 0;
+    const TAxisLabelStyle style = CalcLabelStyle();
+    if (labels_ && style != talNone) {
+        canvas.SetFont(labels_font_);
+        if (Horizontal()) {
+            label_space_ = canvas.TextHeight("W") * (labels_alternate_ ? 2 : 1);
+        } else {
+            int32_t widest = 0;
+            if (style == talValue) {
+                const double inc = CalcIncrement(canvas);
+                widest = MaxLabelsWidth(canvas, inc);
+            } else {
+                CalcTextLabels();
+                for (const TAxisLabel& label : label_list_) {
+                    widest = std::max(widest, TextWidthOf(canvas, label.Text));
+                }
+            }
+            label_space_ = widest + canvas.TextWidth(" ");
+        }
+    }
+    return title_space + label_space_ + TickZone();
+}
+
+void TPlotAxis::CalcPosAxis(const TRect& chart_rect) {
+    const int32_t zone = TickZone();
+    switch (kind_) {
+    case akLeft:
+        pos_axis_ = chart_rect.Left;
+        pos_labels_ = pos_axis_ - zone;
+        pos_title_ = pos_labels_ - label_space_;
+        break;
+    case akRight:
+        pos_axis_ = chart_rect.Right;
+        pos_labels_ = pos_axis_ + zone;
+        pos_title_ = pos_labels_ + label_space_;
+        break;
+    case akTop:
+        pos_axis_ = chart_rect.Top;
+        pos_labels_ = pos_axis_ - zone;
+        pos_title_ = pos_labels_ - label_space_;
+        break;
+    default:
+        pos_axis_ = chart_rect.Bottom;
+        pos_labels_ = pos_axis_ + zone;
+        pos_title_ = pos_labels_ + label_space_;
+        break;
+    }
+}
+
+// --- mapping ---
+
+// The pixel at offset pixels from the start (or back from the end). Far-away values (a
+// range of 1e-10 gives offsets near 1e17) saturate instead of overflowing the pixel type.
+int32_t TPlotAxis::PixelFrom(double offset, bool from_end) const {
+    constexpr double kOffsetLimit = 2.0 * kPixelLimit;
+    offset = std::clamp(offset, -kOffsetLimit, kOffsetLimit);
+    const int64_t rounded = base::Round(offset);
+    const int64_t pixel =
+        from_end ? int64_t{i_end_pos_} - rounded : int64_t{i_start_pos_} + rounded;
+    return static_cast<int32_t>(std::clamp<int64_t>(pixel, -kPixelLimit, kPixelLimit));
+}
+
+int32_t TPlotAxis::CalcXPosValue(double value) const {
+    if (i_range_zero_) {
+        return i_center_pos_;
+    }
+    const double t = (value - i_minimum_) * i_axis_size_range_;
+    if (std::isnan(t)) {
+        return i_center_pos_;
+    }
+    return PixelFrom(t, inverted_);
+}
+
+int32_t TPlotAxis::CalcYPosValue(double value) const {
+    if (i_range_zero_) {
+        return i_center_pos_;
+    }
+    const double t = (value - i_minimum_) * i_axis_size_range_;
+    if (std::isnan(t)) {
+        return i_center_pos_;
+    }
+    return PixelFrom(t, !inverted_);
+}
+
+int32_t TPlotAxis::CalcPosValue(double value) const {
+    return Horizontal() ? CalcXPosValue(value) : CalcYPosValue(value);
+}
+
+double TPlotAxis::CalcPosPoint(int32_t screen_pos) const {
+    if (i_axis_size_ <= 0) {
+        return 0.0;
+    }
+    const int64_t d =
+        inverted_ ? int64_t{i_end_pos_} - screen_pos : int64_t{screen_pos} - i_start_pos_;
+    const double a = static_cast<double>(d) * i_range_ / i_axis_size_;
+    return Horizontal() ? i_minimum_ + a : i_maximum_ - a;
+}
+
+// --- label step ---
+
+double TPlotAxis::NextStep(double step) {
+    if (std::isinf(step)) {
+        return 1.0;
+    }
+    if (!(step > 0)) {
+        return MinAxisIncrement;
+    }
+    if (step >= 10) {
+        return 10 * NextStep(step / 10);
+    }
+    if (step < 1) {
+        return NextStep(step * 10) / 10;
+    }
+    if (step < 2) {
+        return 2;
+    }
+    if (step < 5) {
+        return 5;
+    }
+    return 10;
+}
+
+bool TPlotAxis::AnySeriesWithFewPoints(int32_t max_points) const {
+    if (chart_ == nullptr) {
+        return false;
+    }
+    for (const TPlotSeries* s : chart_->SeriesList()) {
+        if (s->Active() && s->AssociatedToAxis(*this) && XValuesOnThisAxis(*s) &&
+            s->Count() <= max_points) {
+            return true;
+        }
+    }
+    return false;
+}
+
+double TPlotAxis::CalcLabelsIncrement(int32_t max_num_labels, double desired) const {
+    if (max_num_labels < 1) {
+        return MinAxisIncrement;
+    }
+    double step;
+    if (desired > 0) {
+        step = desired;
+    } else {
+        step = i_range_ == 0 ? 1.0 : std::fabs(i_range_) / (max_num_labels + 1.0);
+    }
+    // An axis carrying few points of integer positions gets no fractional steps.
+    if (i_range_ >= 1.1 && AnySeriesWithFewPoints(max_num_labels)) {
+        step = std::max(step, 1.0);
+    }
+    if (labels_separation_ > 0) {
+        bool too_many = false;
+        // Each pass at least doubles the step, so the walk ends within a few thousand
+        // passes even for an infinite range; the guard only backs that up.
+        int guard = 0;
+        do {
+            const double quotient = i_range_ / step;
+            if (quotient >= 2147483647.0) {
+                too_many = true;
+            } else {
+                too_many = base::Round(quotient) > max_num_labels;
+            }
+            if (too_many) {
+                step = NextStep(step);
+            }
+        } while (too_many && step <= i_range_ && std::isfinite(step) && ++guard < 10000);
+    }
+    if (std::isinf(step)) {
+        step = i_range_;
+    } else if (!(step >= MinAxisIncrement)) {
+        step = MinAxisIncrement;
+    }
+    return step;
+}
+
+int32_t TPlotAxis::LabelSize(TCanvas& canvas, double value) const {
+    const std::string text = LabelValue(value);
+    if (Horizontal()) {
+        return TextWidthOf(canvas, text);
+    }
+    return canvas.TextHeight("W") * LineCount(text);
+}
+
+int32_t TPlotAxis::MaxLabelsCount(TCanvas& canvas, bool integer_measure) const {
+    int32_t max_size = 0;
+    if (integer_measure) {
+        const double lo = RoundToDouble(i_minimum_);
+        const double hi = std::trunc(i_maximum_);
+        for (double v : {lo, hi, MiddleWithDecimals(lo, hi), hi - 1, lo + 1}) {
+            max_size = std::max(max_size, LabelSize(canvas, v));
+        }
+    } else {
+        for (double v : {i_minimum_, MiddleWithDecimals(i_minimum_, i_maximum_), i_maximum_}) {
+            max_size = std::max(max_size, LabelSize(canvas, v));
+        }
+    }
+    if (max_size <= 0 || i_axis_size_ <= 0) {
+        return 1;
+    }
+    double divisor = max_size;
+    if (labels_separation_ > 0) {
+        divisor += RoundToDouble(labels_separation_ * 0.01 * max_size);
+    }
+    return static_cast<int32_t>(base::Round(i_axis_size_ / divisor));
+}
+
+double TPlotAxis::CalcIncrementPass(TCanvas& canvas, bool integer_measure) {
+    const int32_t n = MaxLabelsCount(canvas, integer_measure);
+    return CalcLabelsIncrement(n, integer_measure ? 1.0 : desired_increment_);
+}
+
+double TPlotAxis::CalcIncrement(TCanvas& canvas) {
+    canvas.SetFont(labels_font_);
+    double step = CalcIncrementPass(canvas, false);
+    // Whole-number labels are narrower than the decimal ones measured first, so more of
+    // them may fit: measure again as if the step were 1.
+    if (!labels_alternate_ && desired_increment_ == 0 && step >= 2) {
+        step = CalcIncrementPass(canvas, true);
+    }
+    if (labels_alternate_) {
+        step /= logarithmic_ ? logarithmic_base_ : 2.0;
+    }
+    return step;
+}
+
+// --- labels ---
+
+TAxisLabelStyle TPlotAxis::CalcLabelStyle() const {
+    return label_style_ == talAuto ? InternalCalcLabelStyle() : label_style_;
+}
+
+TAxisLabelStyle TPlotAxis::InternalCalcLabelStyle() const {
+    if (chart_ == nullptr) {
+        return talValue;
+    }
+    TAxisLabelStyle style = talNone;
+    for (const TPlotSeries* s : chart_->SeriesList()) {
+        if (!s->Active() || !s->AssociatedToAxis(*this)) {
+            continue;
+        }
+        if (XValuesOnThisAxis(*s) && s->HasLabels()) {
+            return talText;
+        }
+        style = talValue;
+    }
+    return style;
+}
+
+std::string TPlotAxis::LabelValue(double value) const {
+    std::string text = base::FormatFloat(axis_values_format_, value);
+    if (chart_ != nullptr && chart_->OnGetAxisLabel) {
+        chart_->OnGetAxisLabel(*this, nullptr, -1, text);
+    }
+    if (labels_multi_line_) {
+        std::replace(text.begin(), text.end(), ' ', '\n');
+    }
+    return text;
+}
+
+void TPlotAxis::AddLabel(double value) {
+    const int32_t pos = CalcPosValue(value);
+    if (labels_on_axis_ || (i_start_pos_ < pos && pos < i_end_pos_)) {
+        tick_.push_back(pos);
+        label_list_.push_back({value, pos, labels_ ? LabelValue(value) : std::string()});
+    }
+}
+
+void TPlotAxis::CalcLabels(TCanvas& canvas) {
+    const TAxisLabelStyle style = CalcLabelStyle();
+    if (style == talValue) {
+        CalcLabels(CalcIncrement(canvas));
+    } else if (style == talNone) {
+        tick_.clear();
+        label_list_.clear();
+    } else {
+        CalcTextLabels();
+    }
+}
+
+// Labels from the point labels of the first series that has some on this axis.
+void TPlotAxis::CalcTextLabels() {
+    tick_.clear();
+    label_list_.clear();
+    if (chart_ == nullptr) {
+        return;
+    }
+    for (const TPlotSeries* s : chart_->SeriesList()) {
+        if (!s->Active() || !s->AssociatedToAxis(*this) || !XValuesOnThisAxis(*s) ||
+            !s->HasLabels()) {
+            continue;
+        }
+        for (int32_t i = 0; i < s->Count(); ++i) {
+            std::string text = s->Label(i);
+            if (text.empty()) {
+                continue;
+            }
+            const double value = s->GetxValue(i);
+            const int32_t pos = CalcPosValue(value);
+            if (labels_on_axis_ || (i_start_pos_ < pos && pos < i_end_pos_)) {
+                if (chart_->OnGetAxisLabel) {
+                    chart_->OnGetAxisLabel(*this, s, i, text);
+                }
+                tick_.push_back(pos);
+                label_list_.push_back({value, pos, labels_ ? std::move(text) : std::string()});
+            }
+        }
+        return;
+    }
+}
+
+void TPlotAxis::CalcLabels(double increment) {
+    tick_.clear();
+    label_list_.clear();
+    const double inc = increment;
+    // A zero, negative or non-finite step, or too many labels: the axis shows none.
+    if (!(inc > 0) || !std::isfinite(inc) || !(std::fabs(i_range_ / inc) < kMaxLabels)) {
+        return;
+    }
+    double v = i_maximum_;
+    if (round_first_label_ && base::FloatToStr(i_minimum_) != base::FloatToStr(i_maximum_)) {
+        v = std::trunc(i_maximum_ / inc) * inc;
+    }
+    for (int guard = 0; v > i_maximum_ && guard < 16; ++guard) {
+        v -= inc;
+    }
+    if (!std::isfinite(v)) {
+        return;
+    }
+    if (i_range_zero_ || std::fabs(i_maximum_ - i_minimum_) < MinAxisRange ||
+        base::FloatToStr(v) == base::FloatToStr(v - inc)) {
+        AddLabel(v);
+        return;
+    }
+    const double lower_limit =
+        i_minimum_ >= 0 ? (i_minimum_ - MinAxisIncrement) / (1 + MinAxisIncrement) : i_minimum_;
+    // The label count is below kMaxLabels by the test above; the bound guards against a
+    // subtraction that stops making progress.
+    for (int guard = 0; v >= lower_limit && guard <= kMaxLabels + 1; ++guard) {
+        AddLabel(v);
+        const double tolerance =
+            std::max(MinAxisIncrement, MinAxisIncrement * std::min(std::fabs(v), std::fabs(inc)));
+        v = std::fabs(v - inc) <= tolerance ? 0.0 : v - inc;
+    }
+}
+
+int32_t TPlotAxis::MaxLabelsWidth(TCanvas& canvas, double increment) const {
+    if (!(increment > 0) || !std::isfinite(increment)) {
+        return std::max(TextWidthOf(canvas, LabelValue(i_minimum_)),
+                        TextWidthOf(canvas, LabelValue(i_maximum_)));
+    }
+    double hi = i_maximum_;
+    double lo = i_minimum_;
+    if (round_first_label_) {
+        hi = std::trunc(i_maximum_ / increment) * increment;
+        lo = std::trunc(i_minimum_ / increment) * increment;
+    }
+    constexpr int64_t kMaxMeasured = 5000;
+    const double steps = std::floor((hi - lo) / increment + 1e-9);
+    int64_t count = 0;
+    if (steps >= 0) {
+        count = steps < kMaxMeasured ? static_cast<int64_t>(steps) + 1 : kMaxMeasured;
+    }
+    int32_t widest = 0;
+    for (int64_t k = 0; k < count; ++k) {
+        widest = std::max(widest, TextWidthOf(canvas, LabelValue(hi - k * increment)));
+    }
+    return widest;
+}
+
+} // namespace chart

@@ -1,0 +1,290 @@
+#include "chart/plot.h"
+
+#include "chart/series.h"
+
+#include <algorithm>
+
+namespace chart {
+
+namespace {
+
+// Colours handed to series that join without a colour of their own.
+constexpr base::TColor kPalette[] = {
+    base::clRed,     base::clGreen, base::clYellow, base::clBlue,   base::clWhite, base::clGray,
+    base::clFuchsia, base::clTeal,  base::clNavy,   base::clMaroon, base::clLime,  base::clOlive,
+};
+constexpr int32_t kPaletteSize = static_cast<int32_t>(std::size(kPalette));
+
+} // namespace
+
+bool TPlotTitle::HasText() const {
+    return std::any_of(Text.begin(), Text.end(), [](const std::string& s) { return !s.empty(); });
+}
+
+TPlot::TPlot(base::TComponent* owner) : base::TComponent(owner) {
+    for (int32_t i = 0; i < kAxisCount; ++i) {
+        axes_[i] = std::make_unique<TPlotAxis>(this, static_cast<TAxisKind>(i));
+    }
+    title_.Font.Color = base::clBlue;
+    legend_.Frame.Color = base::clBlack;
+    back_wall_.Pen.Color = base::clBlack;
+}
+
+TPlot::~TPlot() {
+    MarkDestroying();
+    // The series outlive the chart (their owner frees them): make them forget it and any of
+    // its axes they chose, so nothing points into the destroyed axes.
+    for (TPlotSeries* series : series_list_) {
+        series->ChartGone(*this);
+    }
+    series_list_.clear();
+}
+
+// --- series ---
+
+void TPlot::AddSeries(TPlotSeries& series) {
+    if (series.ParentChart() == this) {
+        return;
+    }
+    if (series.ParentChart() != nullptr) {
+        series.SetParentChart(nullptr);
+    }
+    series_list_.push_back(&series);
+    static_cast<TPlotElement&>(series).parent_chart_ = this;
+    series.RecalcGetAxis();
+    if (series.SeriesColor() == base::clAutoColor) {
+        series.SetSeriesColor(GetFreeSeriesColor(&series));
+    }
+    Invalidate();
+}
+
+void TPlot::RemoveSeries(TPlotSeries& series) {
+    if (series.ParentChart() == this) {
+        series.SetParentChart(nullptr);
+    }
+}
+
+void TPlot::DetachSeries(TPlotSeries& series) {
+    series_list_.erase(std::remove(series_list_.begin(), series_list_.end(), &series),
+                       series_list_.end());
+    Invalidate();
+}
+
+int32_t TPlot::CountActiveSeries() const {
+    return static_cast<int32_t>(std::count_if(series_list_.begin(), series_list_.end(),
+                                              [](const TPlotSeries* s) { return s->Active(); }));
+}
+
+void TPlot::SeriesDataChanged(TPlotSeries& series) {
+    if (OnSeriesDataChanged) {
+        OnSeriesDataChanged(series);
+    }
+}
+
+// --- repaint requests ---
+
+void TPlot::Invalidate() {
+    if (painting_ || Destroying()) {
+        return;
+    }
+    if (OnInvalidate) {
+        OnInvalidate();
+    }
+}
+
+// --- appearance ---
+
+void TPlot::SetAxisVisible(bool value) {
+    if (axis_visible_ != value) {
+        axis_visible_ = value;
+        Invalidate();
+    }
+}
+
+void TPlot::SetView3D(bool value) {
+    if (view_3d_ != value) {
+        view_3d_ = value;
+        Invalidate();
+    }
+}
+
+void TPlot::SetAllowPanning(TPanningMode value) {
+    allow_panning_ = value;
+}
+
+void TPlot::SetZoomAllow(bool value) {
+    zoom_allow_ = value;
+}
+
+void TPlot::SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    const TRect margins{left, top, right, bottom};
+    if (!(margins_ == margins)) {
+        margins_ = margins;
+        Invalidate();
+    }
+}
+
+void TPlot::SetBevelOuter(bool value) {
+    if (bevel_outer_ != value) {
+        bevel_outer_ = value;
+        Invalidate();
+    }
+}
+
+void TPlot::SetBevelWidth(int32_t value) {
+    value = std::max(value, 0);
+    if (bevel_width_ != value) {
+        bevel_width_ = value;
+        Invalidate();
+    }
+}
+
+void TPlot::SetColorPaletteIndex(int32_t value) {
+    if (color_palette_index_ != value) {
+        color_palette_index_ = value;
+        Invalidate();
+    }
+}
+
+base::TColor TPlot::GetDefaultColor(int32_t index) const {
+    const int32_t i = index % kPaletteSize;
+    return kPalette[i < 0 ? i + kPaletteSize : i];
+}
+
+base::TColor TPlot::GetFreeSeriesColor(const TPlotSeries* except) const {
+    for (int32_t i = 0; i < kPaletteSize; ++i) {
+        const base::TColor color = kPalette[i];
+        const bool used =
+            std::any_of(series_list_.begin(), series_list_.end(), [&](const TPlotSeries* s) {
+                return s != except && s->SeriesColor() == color;
+            });
+        if (!used) {
+            return color;
+        }
+    }
+    return GetDefaultColor(static_cast<int32_t>(series_list_.size()));
+}
+
+// --- layout ---
+
+bool TPlot::IsAxisVisible(const TPlotAxis& axis) const {
+    if (!axis_visible_ || !axis.Visible()) {
+        return false;
+    }
+    if (axis.IsDepthAxis()) {
+        return view_3d_;
+    }
+    bool any_active = false;
+    for (const TPlotSeries* s : series_list_) {
+        if (!s->Active()) {
+            continue;
+        }
+        any_active = true;
+        if (s->AssociatedToAxis(axis)) {
+            return true;
+        }
+    }
+    return !any_active;
+}
+
+namespace {
+
+// Keeps the plot area at least one pixel wide and high, its left and top edges inside
+// the control.
+void Normalize(TRect& r, int32_t width, int32_t height) {
+    r.Left = std::clamp(r.Left, 0, std::max(width - 1, 0));
+    r.Top = std::clamp(r.Top, 0, std::max(height - 1, 0));
+    r.Right = std::max(r.Right, r.Left + 1);
+    r.Bottom = std::max(r.Bottom, r.Top + 1);
+}
+
+int32_t TitleHeight(const TPlotTitle& title, TCanvas& canvas) {
+    canvas.SetFont(title.Font);
+    const int32_t lines = static_cast<int32_t>(title.Text.size());
+    return canvas.TextHeight("W") * std::max(lines, 1);
+}
+
+} // namespace
+
+void TPlot::CalcLayout(int32_t width, int32_t height, TCanvas& canvas) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    layout_ = TPlotLayout{};
+    layout_.Bounds = TRect{0, 0, width, height};
+
+    // Border and percentage margins (integer-truncated).
+    const int32_t border = BorderWidth();
+    TRect r{border + margins_.Left * width / 100, border + margins_.Top * height / 100,
+            width - border - margins_.Right * width / 100,
+            height - border - margins_.Bottom * height / 100};
+    Normalize(r, width, height);
+
+    // Titles from the top, feet from the bottom: each line plus its frame and margin.
+    for (const TPlotTitle* title : {&title_, &sub_title_}) {
+        if (!title->Visible || !title->HasText() || title->CustomPosition) {
+            continue;
+        }
+        const int32_t h = TitleHeight(*title, canvas);
+        if (title == &title_) {
+            layout_.TitleRect = TRect{r.Left, r.Top + 1, r.Right, r.Top + 1 + h};
+        }
+        r.Top = std::min(r.Top + h + 3 + title->VertMargin, r.Bottom - 1);
+        Normalize(r, width, height);
+    }
+    for (const TPlotTitle* title : {&foot_, &sub_foot_}) {
+        if (!title->Visible || !title->HasText() || title->CustomPosition) {
+            continue;
+        }
+        const int32_t h = TitleHeight(*title, canvas);
+        r.Bottom = std::max(r.Bottom - (h + 3 + title->VertMargin), r.Top + 1);
+        Normalize(r, width, height);
+    }
+
+    // Axes: ranges and extents from the area as it stands, so that the widest labels are
+    // measured before any axis zone shrinks it; then each visible axis takes its zone.
+    for (auto& axis : axes_) {
+        axis->SetIsVisible(IsAxisVisible(*axis));
+        if (axis->IsDepthAxis()) {
+            continue;
+        }
+        axis->InternalCalcRange();
+        axis->InternalCalcPositions(r);
+    }
+    for (auto& axis : axes_) {
+        if (!axis->IsVisible() || axis->IsDepthAxis()) {
+            continue;
+        }
+        const int32_t space = axis->CalcSpace(canvas);
+        switch (axis->Kind()) {
+        case akBottom:
+            r.Bottom = std::max(r.Bottom - space, r.Top + 1);
+            break;
+        case akTop:
+            r.Top = std::min(r.Top + space, r.Bottom - 1);
+            break;
+        case akLeft:
+            r.Left = std::min(r.Left + space, r.Right - 1);
+            break;
+        case akRight:
+            r.Right = std::max(r.Right - space, r.Left + 1);
+            break;
+        default:
+            break;
+        }
+        Normalize(r, width, height);
+    }
+    for (auto& axis : axes_) {
+        if (axis->IsDepthAxis()) {
+            continue;
+        }
+        axis->InternalCalcPositions(r);
+        axis->CalcPosAxis(r);
+        if (axis->IsVisible()) {
+            axis->CalcLabels(canvas);
+        }
+    }
+    layout_.ChartRect = r;
+    layout_.Valid = true;
+}
+
+} // namespace chart
