@@ -50,8 +50,11 @@ bool SyncCallQueue::Call(std::function<void()> fn, std::chrono::milliseconds tim
     if (call->state == State::kCancelled) {
         return false;
     }
-    if (call->error) {
-        std::rethrow_exception(call->error);
+    // Taken out under the lock, so the exception lives and dies on this thread alone.
+    std::exception_ptr error = std::move(call->error);
+    lock.unlock();
+    if (error) {
+        std::rethrow_exception(error);
     }
     return true;
 }
