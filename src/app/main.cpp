@@ -1,0 +1,36 @@
+// The program's entry point: no command-line arguments are read (the name it was started
+// with gives the title of its error boxes).
+#include "app/offline_components.h"
+#include "app/tarnel.h"
+#include "base/error_display.h"
+#include "base/format_settings.h"
+#include "base/message_loop.h"
+#include "base/qt/message_box_error_display.h"
+#include "base/qt/qt_message_loop.h"
+
+#include <QApplication>
+#include <memory>
+
+int main(int argc, char** argv) {
+    base::SetApplicationTitle(base::ApplicationTitleFromPath(argc > 0 ? argv[0] : ""));
+    // Qt gets only the program's name, so none of its own options are taken from the
+    // command line either.
+    int qt_argc = argc > 0 ? 1 : 0;
+    QApplication application(qt_argc, argv);
+    base::LoadFormatSettingsFromLocale();
+
+    base::QtMessageLoop loop;
+    base::ScopedMessageLoop scoped_loop(loop);
+    base::MessageBoxErrorDisplay display;
+    base::ScopedErrorDisplay scoped_display(display);
+
+    try {
+        app::TTarnel window(std::make_unique<app::OfflineComPort>(),
+                            std::make_unique<app::OfflineDataPacket>());
+        window.show();
+        QApplication::exec();
+    } catch (...) {
+        base::ShowCurrentException();
+    }
+    return 0;
+}

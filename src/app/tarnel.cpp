@@ -1,0 +1,512 @@
+#include "app/tarnel.h"
+
+#include "app/sweep/sweep_controller.h"
+#include "app/sweep/sweep_range.h"
+#include "base/colors.h"
+#include "base/conversions.h"
+#include "base/error_display.h"
+#include "chart/qt/plot_widget.h"
+#include "chart/series.h"
+#include "chart/series_data.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QResizeEvent>
+#include <QScreen>
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace app {
+
+namespace {
+
+constexpr int kStatusBarHeight = 19;
+constexpr int kStatusPanel0Width = 450;
+constexpr int kStatusPanel1Width = 300;
+// Gap between an edit and the label above it.
+constexpr int kEditLabelSpacing = 3;
+constexpr int32_t kConnectBaud = 56000;
+
+// Pixel heights: 11 px is the 8-point window font, 16 px the 12-point readout font.
+constexpr int kWindowFontPixels = 11;
+constexpr int kReadoutFontPixels = 16;
+
+// The status bar's texts after the program's name and version.
+constexpr const char* kCreditText = "  -  design and translation: the Tarnel project team,"
+                                    " released December 2026";
+constexpr const char* kContactText = "Questions and reports: see README.md of the project";
+
+// The port names offered at start-up: COM1 to COM50, seven of them spelled with a lower-case m
+// (only what follows the third character counts when connecting).
+QStringList BuiltInPortNames() {
+    constexpr std::array kLowerM = {11, 17, 27, 29, 35, 36, 38};
+    QStringList names;
+    for (int n = 1; n <= 50; ++n) {
+        const bool lower = std::find(kLowerM.begin(), kLowerM.end(), n) != kLowerM.end();
+        names << QStringLiteral("%1%2").arg(lower ? "COm" : "COM").arg(n);
+    }
+    return names;
+}
+
+QFont WindowFont() {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(kWindowFontPixels);
+    return font;
+}
+
+QFont ReadoutFont() {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(kReadoutFontPixels);
+    return font;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+// An edit with its caption in a label just above it, both children of parent.
+QLineEdit* MakeLabeledEdit(QWidget* parent, const char* name, const char* text, const char* label,
+                           QRect geometry) {
+    auto* edit = new QLineEdit(QString::fromUtf8(text), parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(geometry);
+    auto* caption = new QLabel(QString::fromUtf8(label), parent);
+    caption->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
+    caption->setBuddy(edit);
+    caption->adjustSize();
+    caption->move(geometry.left(), geometry.top() - caption->height() - kEditLabelSpacing);
+    return edit;
+}
+
+// An auto-sized readout label on the chart.
+QLabel* MakeReadout(QWidget* parent, const char* name, QPoint position, const QColor* color) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(ReadoutFont());
+    if (color != nullptr) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, *color);
+        label->setPalette(palette);
+    }
+    label->move(position);
+    label->adjustSize();
+    return label;
+}
+
+// The stored points of a series: X values present, then (x, y) per point.
+std::vector<uint8_t> StoredPoints(std::initializer_list<std::pair<double, double>> points) {
+    std::vector<uint8_t> blob;
+    blob.push_back(1);
+    const auto count = static_cast<int32_t>(points.size());
+    auto append = [&blob](const void* data, size_t size) {
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        blob.insert(blob.end(), bytes, bytes + size);
+    };
+    append(&count, sizeof count);
+    for (const auto& [x, y] : points) {
+        append(&x, sizeof x);
+        append(&y, sizeof y);
+    }
+    return blob;
+}
+
+void SetLabelText(QLabel* label, const std::string& text) {
+    label->setText(QString::fromStdString(text));
+    label->adjustSize();
+}
+
+} // namespace
+
+TTarnel::TTarnel(std::unique_ptr<IComPort> com_port, std::unique_ptr<IDataPacket> data_packet,
+                 QWidget* parent)
+    : QWidget(parent), com_port_(std::move(com_port)), data_packet_(std::move(data_packet)) {
+    LoadLayout();
+    EndLoading();
+    sweep_ = std::make_unique<SweepController>(
+        SweepChart{Chart1->Plot(), Series1(), Series2(), Series3(), Series4(), Series5(),
+                   Series6()},
+        *com_port_, *data_packet_, static_cast<SweepView&>(*this));
+    ConnectEvents();
+    base::RunHandler([this] { FormCreate(); });
+}
+
+TTarnel::~TTarnel() {
+    base::RunHandler([this] { FormDestroy(); });
+    // The controller refers to the series and the chart: it goes first, then the series
+    // leave the chart before the chart widget (a Qt child) is destroyed.
+    sweep_.reset();
+    for (auto& series : series_) {
+        series.reset();
+    }
+}
+
+void TTarnel::LoadLayout() {
+    setObjectName(QStringLiteral("Tarnel"));
+    setWindowTitle(QString::fromUtf8(kCaption.data(), static_cast<qsizetype>(kCaption.size())));
+    // System menu, minimize and close; no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(WindowFont());
+    setPalette(QApplication::palette(this));
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    resize(kClientWidth, kClientHeight);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Connection"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(16, 8, 153, 97);
+    ConnectBtn = MakeButton(GroupBox1, "ConnectBtn", "Connect", {16, 40, 57, 25});
+    ComPortSelectComboBox = new QComboBox(GroupBox1);
+    ComPortSelectComboBox->setObjectName(QStringLiteral("ComPortSelectComboBox"));
+    ComPortSelectComboBox->setGeometry(16, 16, 121, 21);
+    ComPortSelectComboBox->setEditable(true);
+    // Typed text is only read; it never becomes an item.
+    ComPortSelectComboBox->setInsertPolicy(QComboBox::NoInsert);
+    ComPortSelectComboBox->addItems(BuiltInPortNames());
+    ComPortSelectComboBox->setCurrentIndex(5);
+    DisConnectBtn = MakeButton(GroupBox1, "DisConnectBtn", "Disconnect", {80, 40, 59, 25});
+    GetComListBtn =
+        MakeButton(GroupBox1, "GetComListBtn", "List Connected Ports", {16, 70, 121, 19});
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Band Setup"), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(16, 112, 153, 385);
+    CenterFreqEdit = MakeLabeledEdit(GroupBox2, "CenterFreqEdit", "14175", "Center Freq  (KHz)",
+                                     {16, 32, 121, 21});
+    BWEdit = MakeLabeledEdit(GroupBox2, "BWEdit", "1000", "Scan Width   (KHz)", {16, 72, 121, 21});
+    ScanStepEdit = MakeLabeledEdit(GroupBox2, "ScanStepEdit", "10", "Scan Step     (KHz >0.2)",
+                                   {16, 112, 121, 21});
+    QStringList bands;
+    for (const BandPreset& band : kBandPresets) {
+        bands << QString::fromUtf8(band.Caption.data(),
+                                   static_cast<qsizetype>(band.Caption.size()));
+    }
+    RadioGroup1 = new RadioGroup(QStringLiteral("Band Quick Setup"), bands, GroupBox2);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    for (int i = 0; i < RadioGroup1->ItemCount(); ++i) {
+        RadioGroup1->Button(i)->setObjectName(QStringLiteral("RadioGroup1.Item%1").arg(i));
+    }
+    RadioGroup1->setGeometry(16, 136, 121, 145);
+    RadioGroup1->SetItemIndex(kDefaultBandIndex);
+    ScanStartBtn = MakeButton(GroupBox2, "ScanStartBtn", "Start Scan", {16, 288, 121, 25});
+    MutiScanBtn = MakeButton(GroupBox2, "MutiScanBtn", "Continuous Scan", {16, 320, 121, 25});
+    StopScanBtn = MakeButton(GroupBox2, "StopScanBtn", "Stop Scan", {16, 352, 121, 25});
+
+    Chart1 = new chart::PlotWidget(this);
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    Chart1->setGeometry(176, 40, 825, 457);
+    const QColor red(0xFF, 0, 0);
+    const QColor navy(0, 0, 0x80);
+    SWRLabel = MakeReadout(Chart1, "SWRLabel", {64, 160}, &red);
+    CenterSWRLabel = MakeReadout(Chart1, "CenterSWRLabel", {64, 200}, &navy);
+    SWROKLabel = MakeReadout(Chart1, "SWROKLabel", {64, 240}, nullptr);
+
+    // The chart toolbar's strip; its buttons come with the toolbar itself.
+    PlotToolbar1 = new QWidget(this);
+    PlotToolbar1->setObjectName(QStringLiteral("PlotToolbar1"));
+    PlotToolbar1->setGeometry(176, 8, 825, 33);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    auto* panel0 = new QLabel(
+        QString::fromUtf8(kProgramName.data(), static_cast<qsizetype>(kProgramName.size())) +
+            QString::fromUtf8(kCreditText),
+        StatusBar1);
+    panel0->setObjectName(QStringLiteral("StatusBar1.Panel0"));
+    panel0->setFixedWidth(kStatusPanel0Width);
+    auto* panel1 = new QLabel(QString::fromUtf8(kContactText), StatusBar1);
+    panel1->setObjectName(QStringLiteral("StatusBar1.Panel1"));
+    panel1->setFixedWidth(kStatusPanel1Width);
+    StatusBar1->addWidget(panel0);
+    StatusBar1->addWidget(panel1);
+
+    LoadChart();
+    SetTabOrder();
+
+    // Non-visual components as stored: the port at 56000 baud, the matcher on with its stored
+    // end string (the four characters \r\n, replaced by FormCreate).
+    com_port_->SetBaud(kConnectBaud);
+    data_packet_->SetEnabled(true);
+    data_packet_->SetStartCond(packet::scAnyData);
+    data_packet_->SetEndCond(packet::TPacketEndSet(packet::ecString));
+    data_packet_->SetEndString("\\r\\n");
+
+    // Centred on the screen that shows the window.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
+}
+
+// The chart's stored settings and its six series.
+void TTarnel::LoadChart() {
+    chart::TPlot& plot = Chart1->Plot();
+    plot.BeginLoading();
+
+    plot.SetView3D(false);
+    plot.SetAllowPanning(chart::pmNone);
+    plot.SetZoomAllow(false);
+    plot.SetColorPaletteIndex(13);
+    plot.SetMargins(3, 4, 3, 4);
+    chart::TPlotGradient& gradient = plot.Gradient();
+    gradient.Visible = true;
+    gradient.StartColor = 15395562; // #EAEAEA
+    gradient.MidColor = 15395562;
+    gradient.EndColor = base::clWhite;
+    gradient.Direction = chart::gdBottomTop;
+    chart::TPlotWall& back = plot.BackWall();
+    back.Transparent = false;
+    back.Gradient.Visible = true;
+    back.Gradient.StartColor = 15395562;
+    back.Gradient.MidColor = base::clNone;
+    back.Gradient.EndColor = base::clWhite;
+    back.Gradient.Direction = chart::gdBottomTop;
+    back.Pen.Color = base::clBlack;
+    back.Pen.Width = 1;
+    plot.LeftWall().Color = 14745599; // #FFFFE0
+    plot.RightWall().Color = 14745599;
+
+    chart::TPlotFont verdana;
+    verdana.Name = "Verdana";
+    chart::TPlotTitle& title = plot.Title();
+    title.Text = {"VSWR Scan Data Chart"};
+    title.Font = verdana;
+    title.Font.PixelSize = 16;
+    title.Font.Style = chart::fsBold;
+    title.Font.Color = base::clBlue;
+    title.Transparent = true;
+    title.VertMargin = 5;
+    plot.SubTitle().Font = verdana;
+    plot.Foot().Font = verdana;
+    plot.SubFoot().Font = verdana;
+    chart::TPlotLegend& legend = plot.Legend();
+    legend.CustomPosition = true;
+    legend.Left = 680;
+    legend.Top = 60;
+    legend.Font = verdana;
+    legend.ResizeChart = false;
+
+    chart::TPlotFont bold_verdana = verdana;
+    bold_verdana.Style = chart::fsBold;
+    for (int32_t i = 0; i < chart::TPlot::kAxisCount; ++i) {
+        chart::TPlotAxis& axis = plot.Axes(i);
+        axis.Title().Font = verdana;
+        axis.LabelsFont() = verdana;
+        axis.Axis().Color = 4210752;  // #404040
+        axis.Grid().Color = 11119017; // #A9A9A9
+        axis.TicksInner().Color = 11119017;
+    }
+    chart::TPlotAxis& bottom = plot.BottomAxis();
+    bottom.LabelsFont() = bold_verdana;
+    chart::TPlotAxis& left = plot.LeftAxis();
+    left.Axis().Color = base::clRed;
+    left.LabelsFont() = bold_verdana;
+    left.LabelsFont().Color = base::clRed;
+    left.SetAutomatic(false);
+    left.SetMinMax(1.0, 6.0);
+    chart::TPlotAxis& right = plot.RightAxis();
+    right.Axis().Color = base::clTeal;
+    right.LabelsFont() = bold_verdana;
+    right.LabelsFont().Color = base::clTeal;
+    right.SetAutomatic(false);
+    right.SetMinMax(0.0, 300.0);
+
+    struct SeriesSetting {
+        const char* Name;
+        const char* Title;
+        base::TColor Color;
+        bool InLegend;
+        bool PointerVisible;
+        chart::TSeriesPointerStyle PointerStyle;
+    };
+    static constexpr SeriesSetting kSeries[6] = {
+        {"Series1", "R", base::clGreen, true, false, chart::psRectangle},
+        {"Series2", "Z", 16744448, true, false, chart::psRectangle}, // #0080FF
+        {"Series3", "SWR", base::clRed, true, true, chart::psSmallDot},
+        {"Series4", "CenterLine", 4227327, false, false, chart::psRectangle}, // #FF8040
+        {"Series5", "RefLine", 16744703, false, false, chart::psRectangle},   // #FF80FF
+        {"Series6", "YLine", 16744703, false, false, chart::psRectangle},
+    };
+    for (int i = 0; i < 6; ++i) {
+        const SeriesSetting& setting = kSeries[i];
+        series_[i] = std::make_unique<chart::TPlotLineSeries>();
+        chart::TPlotLineSeries& series = *series_[i];
+        series.BeginLoading();
+        series.SetName(setting.Name);
+        series.SetTitle(setting.Title);
+        series.SetSeriesColor(setting.Color);
+        series.SetShowInLegend(setting.InLegend);
+        series.LinePen().Width = 2;
+        series.Pointer().Visible = setting.PointerVisible;
+        series.Pointer().Style = setting.PointerStyle;
+        series.XValues().SetOrder(chart::loAscending);
+        series.YValues().SetOrder(chart::loNone);
+        series.SetParentChart(&plot);
+    }
+    // The cursor lines' stored points lie outside any sweep's range until the mouse moves.
+    const auto ref_line = StoredPoints({{5.0, 1.0}, {5.0, 6.0}});
+    const auto y_line = StoredPoints({{1.0, 6.0}, {3.0, 6.0}});
+    chart::ReadSeriesData(Series5(), ref_line);
+    chart::ReadSeriesData(Series6(), y_line);
+}
+
+void TTarnel::EndLoading() {
+    Chart1->Plot().Loaded();
+    for (auto& series : series_) {
+        series->Loaded();
+    }
+}
+
+void TTarnel::SetTabOrder() {
+    // Inside each parent the order of the rows; the window's own order is GroupBox1,
+    // GroupBox2, Chart1, PlotToolbar1.
+    const std::vector<QWidget*> chain = {
+        ConnectBtn,     ComPortSelectComboBox,
+        DisConnectBtn,  GetComListBtn,
+        CenterFreqEdit, BWEdit,
+        ScanStepEdit,   RadioGroup1->Button(RadioGroup1->ItemIndex()),
+        ScanStartBtn,   MutiScanBtn,
+        StopScanBtn,    Chart1,
+        PlotToolbar1};
+    for (size_t i = 1; i < chain.size(); ++i) {
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    }
+}
+
+void TTarnel::ConnectEvents() {
+    connect(ConnectBtn, &QPushButton::clicked, this, [this] { ConnectBtnClick(); });
+    connect(DisConnectBtn, &QPushButton::clicked, this, [this] { DisConnectBtnClick(); });
+    connect(GetComListBtn, &QPushButton::clicked, this, [this] { GetComListBtnClick(); });
+    connect(RadioGroup1, &RadioGroup::ItemSelected, this, [this] { RadioGroup1Click(); });
+    connect(ScanStartBtn, &QPushButton::clicked, this, [this] { ScanStartBtnClick(); });
+    connect(MutiScanBtn, &QPushButton::clicked, this, [this] { MutiScanBtnClick(); });
+    connect(StopScanBtn, &QPushButton::clicked, this, [this] { StopScanBtnClick(); });
+    Chart1->OnMouseMove = [this](Qt::KeyboardModifiers shift, int x, int y) {
+        Chart1MouseMove(shift, x, y);
+    };
+}
+
+void TTarnel::FormCreate() {
+    sweep_->FormCreate();
+}
+
+void TTarnel::FormDestroy() {
+    com_port_->SetOpen(false);
+}
+
+void TTarnel::ConnectBtnClick() {
+    base::RunHandler([this] {
+        // Only what follows "COM" (in any case) names the port.
+        const std::string text = ComPortSelectComboBox->currentText().toStdString();
+        const std::string tail = base::Copy(text, 4, static_cast<int64_t>(text.size()) - 3);
+        const int32_t number = base::StrToInt(tail);
+        com_port_->SetComNumber(static_cast<uint16_t>(number));
+        com_port_->SetBaud(kConnectBaud);
+        com_port_->SetOpen(true);
+        if (com_port_->Open()) {
+            ConnectBtn->setEnabled(false);
+            DisConnectBtn->setEnabled(true);
+        }
+    });
+}
+
+void TTarnel::DisConnectBtnClick() {
+    base::RunHandler([this] {
+        com_port_->SetOpen(false);
+        if (!com_port_->Open()) {
+            ConnectBtn->setEnabled(true);
+            DisConnectBtn->setEnabled(false);
+        }
+    });
+}
+
+void TTarnel::GetComListBtnClick() {
+    // The list of serial devices comes with the serial layer's port enumeration; until then
+    // the built-in names stay.
+}
+
+void TTarnel::RadioGroup1Click() {
+    base::RunHandler([this] { sweep_->RadioGroup1Click(RadioGroup1->ItemIndex()); });
+}
+
+void TTarnel::ScanStartBtnClick() {
+    base::RunHandler([this] { sweep_->ScanStartBtnClick(); });
+}
+
+void TTarnel::MutiScanBtnClick() {
+    base::RunHandler([this] { sweep_->MutiScanBtnClick(); });
+}
+
+void TTarnel::StopScanBtnClick() {
+    base::RunHandler([this] { sweep_->StopScanBtnClick(); });
+}
+
+void TTarnel::Chart1MouseMove(Qt::KeyboardModifiers, int x, int) {
+    base::RunHandler([this, x] { sweep_->Chart1MouseMove(x); });
+}
+
+void TTarnel::SioDataPacketStringPacket(std::string_view data) {
+    sweep_->SioDataPacketStringPacket(data);
+}
+
+void TTarnel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The status bar stays along the bottom edge; everything else keeps its place.
+    if (StatusBar1 != nullptr) {
+        StatusBar1->setGeometry(0, height() - kStatusBarHeight, width(), kStatusBarHeight);
+    }
+}
+
+std::string TTarnel::CenterFreqText() const {
+    return CenterFreqEdit->text().toStdString();
+}
+std::string TTarnel::BWText() const {
+    return BWEdit->text().toStdString();
+}
+std::string TTarnel::ScanStepText() const {
+    return ScanStepEdit->text().toStdString();
+}
+
+void TTarnel::SetCenterFreqText(const std::string& text) {
+    CenterFreqEdit->setText(QString::fromStdString(text));
+}
+void TTarnel::SetBWText(const std::string& text) {
+    BWEdit->setText(QString::fromStdString(text));
+}
+void TTarnel::SetScanStepText(const std::string& text) {
+    ScanStepEdit->setText(QString::fromStdString(text));
+}
+
+void TTarnel::SetConnectBtnEnabled(bool enabled) {
+    ConnectBtn->setEnabled(enabled);
+}
+void TTarnel::SetDisConnectBtnEnabled(bool enabled) {
+    DisConnectBtn->setEnabled(enabled);
+}
+void TTarnel::SetScanStartBtnEnabled(bool enabled) {
+    ScanStartBtn->setEnabled(enabled);
+}
+void TTarnel::SetMutiScanBtnEnabled(bool enabled) {
+    MutiScanBtn->setEnabled(enabled);
+}
+
+void TTarnel::SetSWRLabel(const std::string& text) {
+    SetLabelText(SWRLabel, text);
+}
+void TTarnel::SetCenterSWRLabel(const std::string& text) {
+    SetLabelText(CenterSWRLabel, text);
+}
+void TTarnel::SetSWROKLabel(const std::string& text) {
+    SetLabelText(SWROKLabel, text);
+}
+
+} // namespace app

@@ -1,0 +1,60 @@
+// The chart control: a widget hosting the chart model (TPlot). It turns the model's repaint
+// requests into widget updates at a bounded rate, lays the chart out at the widget's size
+// (text measured with Qt's font metrics) before any mouse move is passed on, so pixel-to-value
+// mappings are right, and forwards mouse moves in client pixels. It shows the cross-hair
+// cursor. Painting draws the panel background; the plot itself is drawn by a later stage.
+//
+// User-interface thread only. The widget owns its TPlot; the series listed by it belong to
+// whoever created them.
+#pragma once
+
+#include "chart/plot.h"
+#include "chart/qt/qt_canvas.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace chart {
+
+class PlotWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    // Repaint requests arriving faster than this are merged into one paint.
+    static constexpr int kMaxPaintsPerSecond = 50;
+
+    explicit PlotWidget(QWidget* parent = nullptr);
+    ~PlotWidget() override;
+
+    TPlot& Plot() { return *plot_; }
+    const TPlot& Plot() const { return *plot_; }
+
+    // Called for every mouse move over the widget with the keyboard modifiers and the client
+    // pixel position, after the chart has been laid out at the widget's current size.
+    std::function<void(Qt::KeyboardModifiers, int x, int y)> OnMouseMove;
+
+    // Lays the chart out at the widget's size unless nothing changed since the last layout.
+    void EnsureLayout();
+
+    // Paint requests taken so far (each merged batch of repaint requests counts once).
+    [[nodiscard]] int ScheduledPaints() const { return scheduled_paints_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void RequestRepaint();
+
+    std::unique_ptr<TPlot> plot_;
+    QtCanvas canvas_;
+    QTimer repaint_timer_;     // single shot: one update per merged batch
+    bool layout_dirty_ = true; // something changed since the last layout
+    bool laying_out_ = false;  // requests raised by the layout itself are not changes
+    int scheduled_paints_ = 0;
+};
+
+} // namespace chart
