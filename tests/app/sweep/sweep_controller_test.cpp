@@ -472,7 +472,7 @@ TEST_F(SweepCursorTest, DefaultBandPointsAreOffTheGrid) {
     }
     EXPECT_EQ(view.swr_ok_label, "");
     EXPECT_EQ(Xs(s6), (std::vector<double>{1.0, 3.0})); // still the layout's points
-    EXPECT_EQ(Xs(s5)[0], 14690.0); // the last move, 14691.67 kHz snapped
+    EXPECT_EQ(Xs(s5)[0], 14690.0);                      // the last move, 14691.67 kHz snapped
 }
 
 TEST_F(SweepCursorTest, CursorBeforeLayoutAndWithoutAStep) {
