@@ -81,11 +81,8 @@ double SnapToStep(double x_khz, double step) {
     }
     const long double q = static_cast<long double>(x_khz) * 1000.0L / step;
     // Truncated to a signed 32-bit count, saturating rather than wrapping far off the plot.
-    const int64_t wide = TruncToInt64(q);
-    const int32_t t =
-        wide > std::numeric_limits<int32_t>::max()   ? std::numeric_limits<int32_t>::max()
-        : wide < std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::min()
-                                                     : static_cast<int32_t>(wide);
+    const auto t = static_cast<int32_t>(std::clamp<int64_t>(
+        TruncToInt64(q), std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
     return static_cast<double>(static_cast<long double>(t) * step * 0.001L);
 }
 
