@@ -292,10 +292,17 @@ std::string FormatFloat(std::string_view format, long double value) {
     if (!std::isfinite(value)) {
         return NonFiniteText(value);
     }
-    // Widest fixed text of a long double: 4933 whole digits, the point and the fraction.
-    std::string fixed(4960, '\0');
-    const auto res = std::to_chars(fixed.data(), fixed.data() + fixed.size(), std::fabs(value),
-                                   std::chars_format::fixed, static_cast<int>(max_fraction));
+    // Axis labels are short; only huge values need room for up to 4933 whole digits.
+    std::string fixed(64, '\0');
+    auto print = [&] {
+        return std::to_chars(fixed.data(), fixed.data() + fixed.size(), std::fabs(value),
+                             std::chars_format::fixed, static_cast<int>(max_fraction));
+    };
+    auto res = print();
+    if (res.ec != std::errc()) {
+        fixed.resize(4960);
+        res = print();
+    }
     fixed.resize(static_cast<size_t>(res.ptr - fixed.data()));
     const size_t dot = fixed.find('.');
     std::string whole = fixed.substr(0, dot);

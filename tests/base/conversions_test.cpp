@@ -254,6 +254,10 @@ TEST(FormatFloat, SeparatorsAndOtherPlaces) {
     EXPECT_EQ(FormatFloat("000", 7.0L), "007");
     EXPECT_EQ(FormatFloat("0", 2.5e6L), "2500000");
     EXPECT_EQ(FormatFloat("#,##0", 1234.6L), "1,235");
+    // Longer than any label: 2^140, exact in binary, so every digit is known.
+    EXPECT_EQ(FormatFloat("#,##0.###", std::ldexp(1.0L, 140)),
+              "1,393,796,574,908,163,946,345,982,392,040,522,594,123,776");
+    EXPECT_EQ(FormatFloat("0", std::numeric_limits<long double>::max()).size(), 4933u);
 }
 
 TEST(Copy, SubstringRule) {
