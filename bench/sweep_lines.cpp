@@ -60,7 +60,7 @@ void BM_SweepLines(benchmark::State& bench) {
     bench.counters["sweeps"] = static_cast<double>(port.writes.size());
     benchmark::DoNotOptimize(repaint_requests);
 }
-BENCHMARK(BM_SweepLines)->MinTime(2.0);
+BENCHMARK(BM_SweepLines)->MinTime(2.0)->UseRealTime();
 
 } // namespace
 
