@@ -134,7 +134,7 @@ public:
     std::atomic<int32_t> ReturnValue{0}; // raised against the owner when the thread ends
     std::atomic<bool> Terminated{false};
     std::atomic<int> ThreadId{0}; // kernel id once running (for priorities)
-    base::Event Started{true, false};
+    std::shared_ptr<base::Event> Started = std::make_shared<base::Event>(true, false);
 
 protected:
     virtual void Execute() = 0;
@@ -228,31 +228,31 @@ public:
     void AddStringToLog(const std::string& S);
 
     // ---- Device operations (device layers) ----
-    virtual int32_t EscapeComFunction(int32_t Func);
-    virtual int32_t FlushCom(int32_t Queue); // 0 output, 1 input
-    virtual int32_t GetComError(TComStat& Stat);
-    virtual int32_t GetComEventMask(int32_t Mask);
-    virtual int32_t GetComState(serial::DCB& Dcb);
-    virtual int32_t ReadCom(uint8_t* Dest, int32_t Count);
-    virtual int32_t SetComState(const serial::DCB& Dcb);
-    virtual int32_t WriteCom(const uint8_t* Data, int32_t Len);
-    virtual bool WaitComEvent(uint32_t& Mask);
-    virtual bool SetupCom(int32_t InSize, int32_t OutSize);
+    virtual int32_t EscapeComFunction(int32_t Func) = 0;
+    virtual int32_t FlushCom(int32_t Queue) = 0; // 0 output, 1 input
+    virtual int32_t GetComError(TComStat& Stat) = 0;
+    virtual int32_t GetComEventMask(int32_t Mask) = 0;
+    virtual int32_t GetComState(serial::DCB& Dcb) = 0;
+    virtual int32_t ReadCom(uint8_t* Dest, int32_t Count) = 0;
+    virtual int32_t SetComState(const serial::DCB& Dcb) = 0;
+    virtual int32_t WriteCom(const uint8_t* Data, int32_t Len) = 0;
+    virtual bool WaitComEvent(uint32_t& Mask) = 0;
+    virtual bool SetupCom(int32_t InSize, int32_t OutSize) = 0;
     virtual void DonePortPrim();
-    virtual void StartDispatcher();
-    virtual void StopDispatcher();
-    virtual int32_t OutBufUsed();
+    virtual void StartDispatcher() = 0;
+    virtual void StopDispatcher() = 0;
+    virtual int32_t OutBufUsed() = 0;
     virtual int32_t InQueueUsed();
-    virtual int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize);
-    virtual int32_t CloseCom();
-    virtual bool CheckPort(const std::string& Name);
-    virtual int32_t ProcessCommunications();
+    virtual int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) = 0;
+    virtual int32_t CloseCom() = 0;
+    virtual bool CheckPort(const std::string& Name) = 0;
+    virtual int32_t ProcessCommunications() = 0;
     virtual void SetThreadBoost(uint8_t Boost);
     virtual void UpdateHandlerFlags(TSioHandlerFlagUpdate FlagUpdate);
     // The modem lines as the device reports them (0x10 CTS, 0x20 DSR, 0x40 RI, 0x80 DCD).
-    virtual int32_t GetComModemStatus(uint32_t& Status);
+    virtual int32_t GetComModemStatus(uint32_t& Status) = 0;
     // Sets or clears the break state on the line.
-    virtual int32_t SetComBreak(bool On);
+    virtual int32_t SetComBreak(bool On) = 0;
 
     // ---- Line settings and line status (dispatcher_line.cpp) ----
     int32_t SetLine(int32_t Baud, int32_t Parity, int32_t DataBits, int32_t StopBits);
@@ -311,7 +311,8 @@ public:
     // ---- end of line settings and line status ----
 
     // ---- Fields ----
-    base::TComponent* fOwner;       // errors of worker threads are raised against it
+    // Errors of worker threads are raised against it; cleared when the owner lets go.
+    std::atomic<base::TComponent*> fOwner;
     int32_t fHandle = -1;           // slot in the port list
     std::atomic<int32_t> CidEx{-1}; // device handle; negative when none
     uint32_t InQue = 0;             // input size asked for at open

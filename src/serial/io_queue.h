@@ -46,10 +46,11 @@ public:
 // One dispatch log entry.
 class TLogBuffer : public TIOBuffer {
 public:
+    // overhead: what the entry counts against the log's size limit besides its bytes.
     TLogBuffer(TDispatchType type, TDispatchSubType sub_type, uint32_t time, uint32_t data,
-               std::vector<uint8_t> buffer)
-        : TIOBuffer(static_cast<int32_t>(buffer.size())), FType(type), FSubType(sub_type),
-          FTime(time), FData(data), FBuffer(std::move(buffer)) {}
+               std::vector<uint8_t> buffer, int32_t overhead = 0)
+        : TIOBuffer(static_cast<int32_t>(buffer.size()) + overhead), FType(type),
+          FSubType(sub_type), FTime(time), FData(data), FBuffer(std::move(buffer)) {}
     const TDispatchType FType;
     const TDispatchSubType FSubType;
     const uint32_t FTime; // milliseconds since the dispatcher opened
