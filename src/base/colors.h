@@ -35,9 +35,17 @@ constexpr TColor clWindowText = static_cast<TColor>(0xFF000008);
 constexpr TColor clBtnFace = static_cast<TColor>(0xFF00000F);
 constexpr TColor clWindow = static_cast<TColor>(0xFF000005);
 
-constexpr uint8_t RedOf(TColor c) { return static_cast<uint8_t>(c & 0xFF); }
-constexpr uint8_t GreenOf(TColor c) { return static_cast<uint8_t>((c >> 8) & 0xFF); }
-constexpr uint8_t BlueOf(TColor c) { return static_cast<uint8_t>((c >> 16) & 0xFF); }
-constexpr TColor RGB(uint8_t r, uint8_t g, uint8_t b) { return r | (g << 8) | (b << 16); }
+constexpr uint8_t RedOf(TColor c) {
+    return static_cast<uint8_t>(c & 0xFF);
+}
+constexpr uint8_t GreenOf(TColor c) {
+    return static_cast<uint8_t>((c >> 8) & 0xFF);
+}
+constexpr uint8_t BlueOf(TColor c) {
+    return static_cast<uint8_t>((c >> 16) & 0xFF);
+}
+constexpr TColor RGB(uint8_t r, uint8_t g, uint8_t b) {
+    return r | (g << 8) | (b << 16);
+}
 
 } // namespace base
