@@ -39,6 +39,7 @@ ScopedMessageLoop::~ScopedMessageLoop() {
 
 struct QueueMessageLoop::State {
     std::thread::id owner = std::this_thread::get_id();
+    std::chrono::milliseconds synchronize_limit = kSynchronizeLimit;
     // Shared with callers blocked in Synchronize, so their wait can end safely even when
     // the loop goes away under them.
     std::shared_ptr<SyncCallQueue> sync = std::make_shared<SyncCallQueue>();
@@ -58,6 +59,11 @@ struct QueueMessageLoop::State {
 
 QueueMessageLoop::QueueMessageLoop() : state_(std::make_unique<State>()) {}
 
+QueueMessageLoop::QueueMessageLoop(std::chrono::milliseconds synchronize_limit)
+    : QueueMessageLoop() {
+    state_->synchronize_limit = synchronize_limit;
+}
+
 QueueMessageLoop::~QueueMessageLoop() {
     state_->sync->CancelAll();
 }
@@ -71,7 +77,7 @@ void QueueMessageLoop::Post(std::function<void()> fn) {
 }
 
 void QueueMessageLoop::Synchronize(std::function<void()> fn) {
-    if (!SynchronizeFor(std::move(fn), kSynchronizeLimit)) {
+    if (!SynchronizeFor(std::move(fn), state_->synchronize_limit)) {
         ThrowSynchronizeNotRun();
     }
 }

@@ -53,6 +53,8 @@ void SetMessageLoop(MessageLoop* loop);
 class QueueMessageLoop : public MessageLoop {
 public:
     QueueMessageLoop();
+    // With another bound for the start of an untimed Synchronize (tests of that bound).
+    explicit QueueMessageLoop(std::chrono::milliseconds synchronize_limit);
     ~QueueMessageLoop() override;
 
     void Post(std::function<void()> fn) override;

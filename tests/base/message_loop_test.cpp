@@ -144,6 +144,23 @@ TEST(QueueMessageLoop, ACallNotStartedInTimeIsCancelled) {
     EXPECT_FALSE(ran);
 }
 
+TEST(QueueMessageLoop, AnUntimedSynchronizeGivesUpWhenTheOwnerNeverPumps) {
+    QueueMessageLoop loop(milliseconds(30));
+    bool ran = false;
+    std::string caught;
+    std::thread worker([&] {
+        try {
+            loop.Synchronize([&] { ran = true; });
+        } catch (const EInvalidOperation& e) {
+            caught = e.Message();
+        }
+    });
+    worker.join(); // would hang here if the wait had no bound
+    EXPECT_FALSE(caught.empty());
+    EXPECT_EQ(loop.Pump(), 0);
+    EXPECT_FALSE(ran);
+}
+
 TEST(QueueMessageLoop, ACallAlreadyRunningWhenTimeRunsOutIsWaitedFor) {
     QueueMessageLoop loop;
     constexpr milliseconds kTimeout{300};
