@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <sys/resource.h>
 #include <thread>
 
 namespace serial {
@@ -371,7 +372,14 @@ void TSioBaseDispatcher::SetRS485Mode(bool OnOff) {
         std::lock_guard lock(DataSection);
         RS485Mode = OnOff;
     }
-    // The drivers here switch the direction themselves, so no base address is needed.
+    // The write thread runs one step above the others while it switches the direction. The
+    // drivers here switch RTS themselves, so no base address is asked for.
+    std::lock_guard lock(threads_lock_);
+    if (OutThread != nullptr && OutThread->ThreadId.load() != 0) {
+        const int steps = ThreadBoost + (OnOff ? 1 : 0);
+        // Raising a priority needs privileges: best effort, failures are ignored.
+        (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(OutThread->ThreadId.load()), -steps);
+    }
 }
 
 void TSioBaseDispatcher::SetBaseAddress(uint16_t Address) {
