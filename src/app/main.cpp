@@ -9,6 +9,8 @@
 #include "base/qt/qt_message_loop.h"
 
 #include <QApplication>
+#include <QStyle>
+#include <QStyleFactory>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -17,6 +19,10 @@ int main(int argc, char** argv) {
     // command line either.
     int qt_argc = argc > 0 ? 1 : 0;
     QApplication application(qt_argc, argv);
+    // The layout was designed for the classic look: group box frames through their captions.
+    if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows"))) {
+        QApplication::setStyle(style);
+    }
     base::LoadFormatSettingsFromLocale();
 
     base::QtMessageLoop loop;

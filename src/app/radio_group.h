@@ -28,6 +28,10 @@ public:
     // reporting it.
     void SetItemIndex(int index);
 
+    // Places the items for the box's current size and font (also done on every resize, which
+    // a hidden box does not get until it is shown).
+    void ArrangeButtons();
+
 signals:
     // The user selected another item.
     void ItemSelected(int index);
@@ -37,8 +41,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void ArrangeButtons();
-
     QButtonGroup group_;
     QList<QRadioButton*> buttons_; // children of this box, in item order
     bool setting_ = false;         // true while SetItemIndex changes the checked button

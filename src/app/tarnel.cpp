@@ -34,8 +34,7 @@ constexpr int kWindowFontPixels = 11;
 constexpr int kReadoutFontPixels = 16;
 
 // The status bar's texts after the program's name and version.
-constexpr const char* kCreditText = "  -  design and translation: the Tarnel project team,"
-                                    " released December 2026";
+constexpr const char* kCreditText = "  -  designed and translated by the Tarnel team, Dec 2026";
 constexpr const char* kContactText = "Questions and reports: see README.md of the project";
 
 // The port names offered at start-up: COM1 to COM50, seven of them spelled with a lower-case m
@@ -50,16 +49,23 @@ QStringList BuiltInPortNames() {
     return names;
 }
 
-QFont WindowFont() {
+// Tahoma at a pixel height. Where Tahoma is missing, the metric clone of Arial comes before
+// the general fallback: its widths are close to Tahoma's, so the designed captions fit their
+// controls (the wider fallback cuts the band names and "Disconnect").
+QFont TahomaFont(int pixels) {
     QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(kWindowFontPixels);
+    font.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setPixelSize(pixels);
     return font;
 }
 
+QFont WindowFont() {
+    return TahomaFont(kWindowFontPixels);
+}
+
 QFont ReadoutFont() {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(kReadoutFontPixels);
-    return font;
+    return TahomaFont(kReadoutFontPixels);
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
@@ -194,6 +200,7 @@ void TTarnel::LoadLayout() {
         RadioGroup1->Button(i)->setObjectName(QStringLiteral("RadioGroup1.Item%1").arg(i));
     }
     RadioGroup1->setGeometry(16, 136, 121, 145);
+    RadioGroup1->ArrangeButtons();
     RadioGroup1->SetItemIndex(kDefaultBandIndex);
     ScanStartBtn = MakeButton(GroupBox2, "ScanStartBtn", "Start Scan", {16, 288, 121, 25});
     MutiScanBtn = MakeButton(GroupBox2, "MutiScanBtn", "Continuous Scan", {16, 320, 121, 25});
