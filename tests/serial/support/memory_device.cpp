@@ -505,8 +505,10 @@ int32_t TSioMemoryDispatcher::CloseCom() {
             FSerialEvent.Set();
             (void)WaitThreadGone(&TSioMemoryDispatcher::ComThread, ThreadWaitLimit);
         }
-        if (DispThreadRunning())
+        if (DispThreadRunning()) {
+            FQueue.FEvent().Set(); // cut its 50 ms wait short
             (void)WaitThreadGone(&TSioMemoryDispatcher::fDispThread, ThreadWaitLimit);
+        }
     }
     if (CidEx >= 0) {
         std::lock_guard l(line_->lock);
