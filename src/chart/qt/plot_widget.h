@@ -40,6 +40,8 @@ public:
 
     // Paint requests taken so far (each merged batch of repaint requests counts once).
     [[nodiscard]] int ScheduledPaints() const { return scheduled_paints_; }
+    // A merged batch is waiting for its paint.
+    [[nodiscard]] bool RepaintPending() const { return repaint_timer_.isActive(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,0 +1,126 @@
+// The chart widget: repaint requests merged into paints, the layout made at the widget's size
+// before a mouse move is passed on, text measured with Qt's metrics.
+#include "chart/qt/plot_widget.h"
+#include "chart/qt/qt_canvas.h"
+#include "chart/series.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace chart {
+namespace {
+
+TEST(PlotWidget, RepaintRequestsAreMergedIntoOnePaint) {
+    PlotWidget widget;
+    widget.resize(300, 200);
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !widget.RepaintPending(); }, 2000));
+
+    const int before = widget.ScheduledPaints();
+    TPlotLineSeries series;
+    series.SetParentChart(&widget.Plot());
+    for (int i = 0; i < 1000; ++i) {
+        series.AddXY(i, i % 7);
+    }
+    EXPECT_EQ(widget.ScheduledPaints(), before + 1);
+    EXPECT_TRUE(widget.RepaintPending());
+
+    // Once the batch has been painted, the next request schedules another paint.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !widget.RepaintPending(); }, 2000));
+    series.AddXY(1000, 1);
+    EXPECT_EQ(widget.ScheduledPaints(), before + 2);
+    series.SetParentChart(nullptr);
+}
+
+TEST(PlotWidget, PaintsThePanelBackground) {
+    PlotWidget widget;
+    widget.resize(200, 100);
+    TPlotGradient& gradient = widget.Plot().Gradient();
+    gradient.Visible = true;
+    gradient.StartColor = 15395562; // #EAEAEA at the top
+    gradient.MidColor = 15395562;
+    gradient.EndColor = base::clWhite; // white at the bottom
+    gradient.Direction = gdBottomTop;
+    const QImage image = widget.grab().toImage();
+    EXPECT_EQ(image.pixelColor(100, 20), QColor(0xEA, 0xEA, 0xEA));
+    EXPECT_GT(image.pixelColor(100, 97).red(), 0xF8);
+    EXPECT_EQ(widget.cursor().shape(), Qt::CrossCursor);
+}
+
+TEST(PlotWidget, MouseMovesArriveAfterTheLayoutAtTheCurrentSize) {
+    PlotWidget widget;
+    widget.resize(825, 457);
+    TPlotLineSeries series;
+    series.SetParentChart(&widget.Plot());
+    widget.Plot().BottomAxis().SetMinMax(6600, 7600);
+
+    struct Seen {
+        int x = -1;
+        int y = -1;
+        bool layout_valid = false;
+        TRect bounds;
+        double axis_min = 0;
+        double value_at_x = 0;
+    } seen;
+    widget.OnMouseMove = [&](Qt::KeyboardModifiers, int x, int y) {
+        seen = {x,
+                y,
+                widget.Plot().Layout().Valid,
+                widget.Plot().Layout().Bounds,
+                widget.Plot().BottomAxis().IMinimum(),
+                series.XScreenToValue(x)};
+    };
+    const QPointF local(400, 150);
+    QMouseEvent move(QEvent::MouseMove, local, widget.mapToGlobal(local), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &move);
+
+    EXPECT_EQ(seen.x, 400);
+    EXPECT_EQ(seen.y, 150);
+    EXPECT_TRUE(seen.layout_valid);
+    EXPECT_EQ(seen.bounds, (TRect{0, 0, 825, 457}));
+    EXPECT_EQ(seen.axis_min, 6600.0);
+    EXPECT_GT(seen.value_at_x, 6600.0);
+    EXPECT_LT(seen.value_at_x, 7600.0);
+
+    // A new range is in force at the next move, without a paint in between.
+    widget.Plot().BottomAxis().SetMinMax(13675, 14675);
+    QApplication::sendEvent(&widget, &move);
+    EXPECT_EQ(seen.axis_min, 13675.0);
+    EXPECT_GT(seen.value_at_x, 13675.0);
+    series.SetParentChart(nullptr);
+}
+
+TEST(QtCanvas, MeasuresWithTheChartFont) {
+    QtCanvas canvas;
+    TPlotFont font;
+    font.Name = "Verdana";
+    font.PixelSize = 11;
+    canvas.SetFont(font);
+    EXPECT_EQ(canvas.Font(), font);
+    EXPECT_EQ(canvas.TextWidth(""), 0);
+    const int w = canvas.TextWidth("W");
+    EXPECT_GT(w, 0);
+    EXPECT_GT(canvas.TextWidth("14675"), canvas.TextWidth("1"));
+    const int small_height = canvas.TextHeight("W");
+    EXPECT_GE(small_height, 11);
+
+    font.PixelSize = 16;
+    canvas.SetFont(font);
+    EXPECT_GT(canvas.TextHeight("W"), small_height);
+    EXPECT_GT(canvas.TextWidth("W"), w);
+
+    font.PixelSize = 11;
+    const int regular = (canvas.SetFont(font), canvas.TextWidth("VSWR Scan Data Chart"));
+    font.Style = fsBold;
+    canvas.SetFont(font);
+    EXPECT_GT(canvas.TextWidth("VSWR Scan Data Chart"), regular);
+    EXPECT_EQ(QtCanvas::ToQFont(font).pixelSize(), 11);
+    EXPECT_TRUE(QtCanvas::ToQFont(font).bold());
+}
+
+} // namespace
+} // namespace chart
