@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -19,6 +20,10 @@ TPlotValueList::TPlotValueList(TPlotSeries* owner, std::string name)
 
 TPlotValueList::~TPlotValueList() = default;
 
+void TPlotValueList::FreeStorage::operator()(double* p) const {
+    std::free(p);
+}
+
 // Grows the storage when it is full. Capacity stays a whole number of blocks but doubles,
 // so that appending a long sweep copies each value only a bounded number of times.
 void TPlotValueList::MakeRoom() {
@@ -32,11 +37,14 @@ void TPlotValueList::MakeRoom() {
     }
     int64_t grown = std::max<int64_t>(kBlockSize, static_cast<int64_t>(capacity_) * 2);
     grown = std::min(grown, kMaxCapacity);
-    auto storage = std::make_unique<double[]>(static_cast<size_t>(grown)); // zero-filled
-    if (capacity_ > 0) {
-        std::memcpy(storage.get(), storage_.get(), sizeof(double) * capacity_);
+    void* block = std::realloc(storage_.get(), sizeof(double) * static_cast<size_t>(grown));
+    if (block == nullptr) {
+        throw std::bad_alloc(); // the old storage is still intact and owned
     }
-    storage_ = std::move(storage);
+    (void)storage_.release();
+    storage_.reset(static_cast<double*>(block));
+    // Freshly grown entries read 0.0.
+    std::memset(storage_.get() + capacity_, 0, sizeof(double) * (grown - capacity_));
     capacity_ = static_cast<int32_t>(grown);
 }
 
@@ -44,28 +52,28 @@ void TPlotValueList::MakeRoom() {
 void TPlotValueList::Shift(int32_t index) {
     MakeRoom();
     if (index < count_) {
-        std::memmove(&storage_[index + 1], &storage_[index], sizeof(double) * (count_ - index));
+        std::memmove(&Storage()[index + 1], &Storage()[index], sizeof(double) * (count_ - index));
     }
 }
 
 int32_t TPlotValueList::AddChartValue() {
     const double value = temp_value_;
     int32_t index = count_;
-    if (order_ == loAscending && count_ > 0 && !(value >= storage_[count_ - 1])) {
+    if (order_ == loAscending && count_ > 0 && !(value >= Storage()[count_ - 1])) {
         int32_t i = count_ - 1;
-        while (i >= 0 && storage_[i] > value) {
+        while (i >= 0 && Storage()[i] > value) {
             --i;
         }
         index = i + 1;
-    } else if (order_ == loDescending && count_ > 0 && !(value <= storage_[count_ - 1])) {
+    } else if (order_ == loDescending && count_ > 0 && !(value <= Storage()[count_ - 1])) {
         int32_t i = count_ - 1;
-        while (i >= 0 && storage_[i] < value) {
+        while (i >= 0 && Storage()[i] < value) {
             --i;
         }
         index = i + 1;
     }
     Shift(index);
-    storage_[index] = value;
+    Storage()[index] = value;
     ++count_;
     modified_ = true;
     return index;
@@ -88,7 +96,7 @@ void TPlotValueList::InsertChartValue(int32_t index, double value) {
         return;
     }
     Shift(index);
-    storage_[index] = value;
+    Storage()[index] = value;
     ++count_;
     modified_ = true;
 }
@@ -104,7 +112,7 @@ void TPlotValueList::Delete(int32_t start, int32_t quantity) {
     quantity = std::min(quantity, count_ - start);
     const int32_t tail = count_ - start - quantity;
     if (tail > 0) {
-        std::memmove(&storage_[start], &storage_[start + quantity], sizeof(double) * tail);
+        std::memmove(&Storage()[start], &Storage()[start + quantity], sizeof(double) * tail);
     }
     count_ -= quantity;
     modified_ = true;
@@ -118,7 +126,7 @@ int32_t TPlotValueList::Locate(double value, int32_t first_index, int32_t last_i
     first_index = std::max(first_index, 0);
     last_index = std::min(last_index, count_ - 1);
     for (int32_t i = first_index; i <= last_index; ++i) {
-        if (storage_[i] == value) {
+        if (Storage()[i] == value) {
             return i;
         }
     }
@@ -126,14 +134,14 @@ int32_t TPlotValueList::Locate(double value, int32_t first_index, int32_t last_i
 }
 
 double TPlotValueList::GetValue(int32_t index) const {
-    return index >= 0 && index < count_ ? storage_[index] : 0.0;
+    return index >= 0 && index < count_ ? Storage()[index] : 0.0;
 }
 
 void TPlotValueList::SetValue(int32_t index, double value) {
     if (index < 0 || index >= count_) {
         return;
     }
-    storage_[index] = value;
+    Storage()[index] = value;
     modified_ = true;
     NotifyOwner(veModify, index);
 }
@@ -142,12 +150,12 @@ void TPlotValueList::StoreValue(int32_t index, double value) {
     if (index < 0 || index >= count_) {
         return;
     }
-    storage_[index] = value;
+    Storage()[index] = value;
     modified_ = true;
 }
 
 double TPlotValueList::Value(int32_t index) const {
-    return index >= 0 && index < capacity_ ? storage_[index] : 0.0;
+    return index >= 0 && index < capacity_ ? Storage()[index] : 0.0;
 }
 
 void TPlotValueList::NotifyOwner(int event, int32_t index) {
@@ -163,10 +171,10 @@ void TPlotValueList::RecalcStats() const {
     if (count_ == 0) {
         min_value_ = max_value_ = total_ = total_abs_ = 0.0;
     } else {
-        min_value_ = max_value_ = total_ = storage_[0];
-        total_abs_ = std::fabs(storage_[0]);
+        min_value_ = max_value_ = total_ = Storage()[0];
+        total_abs_ = std::fabs(Storage()[0]);
         for (int32_t i = 1; i < count_; ++i) {
-            const double v = storage_[i];
+            const double v = Storage()[i];
             if (v < min_value_) {
                 min_value_ = v;
             } else if (v > max_value_) {

@@ -97,6 +97,8 @@ public:
     const double* Data() const { return storage_.get(); }
 
 private:
+    double* Storage() { return storage_.get(); }
+    const double* Storage() const { return storage_.get(); }
     void MakeRoom();
     void Shift(int32_t index);
     void RecalcStats() const;
@@ -107,7 +109,12 @@ private:
     TPlotListOrder order_ = loNone;
     bool date_time_ = false;
     std::string value_source_;
-    std::unique_ptr<double[]> storage_; // capacity_ entries
+    struct FreeStorage {
+        void operator()(double* p) const;
+    };
+    // capacity_ entries from malloc/realloc: large blocks then grow by remapping pages
+    // instead of copying them.
+    std::unique_ptr<double, FreeStorage> storage_;
     int32_t capacity_ = 0;
     int32_t count_ = 0;
     double temp_value_ = 0.0;
