@@ -84,10 +84,12 @@ void TSioDispatcherThread::Run() {
     } catch (...) {
         error = std::current_exception();
     }
-    // ThreadGone may free the dispatcher: nothing of it is touched afterwards.
-    dispatcher.ThreadGone(*this);
+    // Posted before the thread counts as gone: once it does, the owner may tear down the
+    // dispatcher and its message loop.
     if (error)
         ShowWorkerError(error);
+    // ThreadGone may free the dispatcher: nothing of it is touched afterwards.
+    dispatcher.ThreadGone(*this);
 }
 
 class TSioBaseDispatcher::TDispThread : public TSioDispatcherThread {
