@@ -200,7 +200,10 @@ namespace {
 // the series ignores nulls).
 template <typename Better>
 double Extreme(const TPlotSeries& series, const TPlotValueList& list, Better better) {
-    const bool skip_nulls = series.TreatNulls() != tnIgnore;
+    // Only stored colours or a series colour of clNone make null points (the palette has
+    // none); without them the per-point lookup is skipped.
+    const bool skip_nulls = series.TreatNulls() != tnIgnore &&
+                            (series.HasColors() || series.SeriesColor() == base::clNone);
     const int32_t count = std::min(list.Count(), series.Count());
     const double* values = list.Data();
     bool found = false;
@@ -282,8 +285,7 @@ base::TColor TPlotSeries::GetValueColor(int32_t index) const {
 }
 
 bool TPlotSeries::IsNull(int32_t index) const {
-    // Only a stored colour can make a point null; skip the lookup when there is none.
-    return colors_ != nullptr && GetValueColor(index) == base::clNone;
+    return GetValueColor(index) == base::clNone;
 }
 
 void TPlotSeries::BeginUpdate() {

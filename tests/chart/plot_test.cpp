@@ -124,6 +124,19 @@ TEST_F(MainWindowChart, TinyControlsKeepAOnePixelPlotAreaInsideTheBounds) {
     }
 }
 
+TEST(PlotFonts, PointSizesConvertAt96DotsPerInch) {
+    const std::pair<int32_t, int32_t> points_pixels[] = {{8, 11}, {12, 16}, {10, 13}, {0, 0}};
+    for (auto [points, pixels] : points_pixels) {
+        TPlotFont font;
+        font.SetPointSize(points);
+        EXPECT_EQ(font.PixelSize, pixels) << points;
+        EXPECT_EQ(font.PointSize(), points) << pixels;
+    }
+    TPlotFont chart_default;
+    EXPECT_EQ(chart_default.Name, "Arial");
+    EXPECT_EQ(chart_default.PointSize(), 8);
+}
+
 TEST(PlotAxes, SixAxesInListOrder) {
     TPlot chart;
     const char* names[] = {"Bottom", "Top", "Left", "Right", "Depth", "DepthTop"};

@@ -1,4 +1,5 @@
 #include "base/exceptions.h"
+#include "chart/ansi_text.h"
 #include "chart/plot.h"
 #include "chart/series.h"
 #include "chart/series_data.h"
@@ -140,6 +141,21 @@ TEST(StoredPoints, MalformedBlobsLeaveTheSeriesEmptyAndRaiseAReadError) {
     TPlotLineSeries series;
     ReadSeriesData(series, good);
     EXPECT_EQ(series.Count(), 1);
+}
+
+TEST(StoredPoints, EightBitLabelsDecodeAsWindows1252) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"A~", "A~"},
+        {"\x80", "\xE2\x82\xAC"},                                             // euro sign
+        {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"}, // undefined
+        {"\x99", "\xE2\x84\xA2"},                                             // trade mark
+        {"\x9F", "\xC5\xB8"},                                                 // Y with diaeresis
+        {"\xA0\xB0\xFF", "\xC2\xA0\xC2\xB0\xC3\xBF"},
+        {std::string("a\0b", 3), std::string("a\0b", 3)},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(Windows1252ToUtf8(in), out);
+    }
 }
 
 } // namespace

@@ -106,6 +106,11 @@ TEST_F(SeriesData, MinYValueIsAStoredValueAndLocateFindsItsFirstPoint) {
     TPlotLineSeries all_null;
     all_null.AddXY(1, 5, "", base::clNone);
     EXPECT_EQ(all_null.MinYValue(), 0.0);
+    TPlotLineSeries null_colour; // every point takes the series colour, clNone
+    null_colour.SetSeriesColor(base::clNone);
+    null_colour.AddXY(1, 5);
+    EXPECT_TRUE(null_colour.IsNull(0));
+    EXPECT_EQ(null_colour.MinYValue(), 0.0);
 }
 
 TEST_F(SeriesData, SetXValueWritesInPlaceAndLaterAddsWalkTheListAsItStands) {
