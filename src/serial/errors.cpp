@@ -171,6 +171,8 @@ std::string CutToMaximum(std::string text) {
 
 } // namespace
 
+EOutOfMemory::EOutOfMemory() : message_(MessageNumberToString(ecOutOfMemory)) {}
+
 ESioException::ESioException(int32_t code, bool /*pass_thru*/)
     : Exception(SioLoadStr(code)), ErrorCode(code) {}
 
@@ -195,7 +197,7 @@ int32_t CheckException(const base::TComponent* component, int32_t code) {
     }
     if (code >= ecHardwareFailure && code <= ecFileNotFound) {
         if (code == ecOutOfMemory) {
-            throw std::bad_alloc();
+            throw EOutOfMemory();
         }
         throw base::EInOutError(SioLoadStr(code), -code);
     }

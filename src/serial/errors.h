@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <new>
 #include <span>
 #include <string>
 
@@ -154,10 +155,22 @@ public:
     int32_t ErrorCode;
 };
 
+// Out of memory, as CheckException raises it for -8: a std::bad_alloc whose text is the
+// code's own, so the error box reads as the other serial errors do.
+class EOutOfMemory : public std::bad_alloc {
+public:
+    EOutOfMemory();
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
 // Returns code when it is 0 or positive, or when component is loading its layout (a null
 // component never is). Otherwise raises: base::EInOutError (ErrorCode = -code) for -162..-2
-// and for codes that carry an errno, std::bad_alloc for -8, the mapped serial class for the
-// codes that have one, and ESioException "Serial I/O exception" (ErrorCode 0) for the rest.
+// and for codes that carry an errno, EOutOfMemory (a std::bad_alloc) for -8, the mapped serial
+// class for the codes that have one, and ESioException "Serial I/O exception" (ErrorCode 0) for the
+// rest.
 int32_t CheckException(const base::TComponent* component, int32_t code);
 
 // The code for an exception: the ErrorCode of a serial exception, minus the ErrorCode of an

@@ -120,7 +120,13 @@ TEST(CheckException, FileAndDeviceErrorsRaiseInOutErrorWithPositiveCode) {
 }
 
 TEST(CheckException, OutOfMemoryCodeRaisesBadAlloc) {
-    EXPECT_THROW(CheckException(nullptr, ecOutOfMemory), std::bad_alloc);
+    try {
+        CheckException(nullptr, ecOutOfMemory);
+        FAIL() << "nothing raised";
+    } catch (const std::bad_alloc& e) {
+        EXPECT_STREQ(e.what(), "Insufficient memory");
+        EXPECT_EQ(XlatException(e), ecOutOfMemory);
+    }
 }
 
 TEST(CheckException, InvalidParameterShowsTheSystemText) {
