@@ -43,6 +43,26 @@ int32_t ApplyDcb(TSioBaseDispatcher& d, DCB dcb) {
     return result;
 }
 
+// Sleeps for length; on the owner thread the pending synchronized calls run meanwhile, so a
+// handler waiting for that thread does not hold the dispatch thread up.
+void PauseRunningCalls(milliseconds length) {
+    base::MessageLoop& loop = base::CurrentMessageLoop();
+    if (!loop.IsOwnerThread()) {
+        std::this_thread::sleep_for(length);
+        return;
+    }
+    const auto deadline = base::DeadlineAfter(length);
+    while (true) {
+        loop.ProcessMessages();
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return;
+        }
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(deadline - now, milliseconds(2)));
+    }
+}
+
 bool ValidFlowLimits(const TSioBaseDispatcher& d, uint16_t BufferFull, uint16_t BufferResume) {
     return BufferFull >= BufferResume && BufferFull <= d.InQue;
 }
@@ -69,7 +89,7 @@ int32_t TSioBaseDispatcher::SetLine(int32_t Baud, int32_t Parity, int32_t DataBi
     // Let what is queued leave at the old settings. Outside the lock, so that the write
     // thread can drain the ring meanwhile; bounded at 5000 looks.
     for (int i = 0; i < 5000 && OutBuffUsed() > 0; ++i) {
-        std::this_thread::sleep_for(milliseconds(2));
+        PauseRunningCalls(milliseconds(2));
     }
     uint32_t in_flight_ms = 0;
     {
@@ -82,7 +102,7 @@ int32_t TSioBaseDispatcher::SetLine(int32_t Baud, int32_t Parity, int32_t DataBi
         in_flight_ms = DrainWaitMs(static_cast<uint32_t>(LastBaud), current);
     }
     if (in_flight_ms > 0) {
-        std::this_thread::sleep_for(milliseconds(in_flight_ms));
+        PauseRunningCalls(milliseconds(in_flight_ms));
     }
 
     std::lock_guard lock(DataSection);
@@ -338,16 +358,7 @@ void TSioBaseDispatcher::SendBreak(uint32_t Ticks, bool Yield) {
     SetBreak(true);
     const milliseconds length(uint64_t{Ticks} * 55);
     if (Yield) {
-        base::MessageLoop& loop = base::CurrentMessageLoop();
-        const auto deadline = base::DeadlineAfter(length);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (loop.IsOwnerThread()) {
-                loop.ProcessMessages();
-            }
-            const auto left = deadline - std::chrono::steady_clock::now();
-            std::this_thread::sleep_for(
-                std::min<std::chrono::steady_clock::duration>(left, milliseconds(5)));
-        }
+        PauseRunningCalls(length);
     } else {
         std::this_thread::sleep_for(length);
     }
