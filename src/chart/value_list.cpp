@@ -43,8 +43,8 @@ void TPlotValueList::MakeRoom() {
     }
     (void)storage_.release();
     storage_.reset(static_cast<double*>(block));
-    // Freshly grown entries read 0.0.
-    std::memset(storage_.get() + capacity_, 0, sizeof(double) * (grown - capacity_));
+    // The grown entries are not cleared here: they read 0.0 through written_ (clearing
+    // them would map every page of the block at once, used or not).
     capacity_ = static_cast<int32_t>(grown);
 }
 
@@ -75,6 +75,7 @@ int32_t TPlotValueList::AddChartValue() {
     Shift(index);
     Storage()[index] = value;
     ++count_;
+    written_ = std::max(written_, count_);
     modified_ = true;
     return index;
 }
@@ -87,6 +88,7 @@ int32_t TPlotValueList::AddChartValue(double value) {
 void TPlotValueList::ClearValues() {
     storage_.reset();
     capacity_ = 0;
+    written_ = 0;
     count_ = 0;
     modified_ = true;
 }
@@ -98,6 +100,7 @@ void TPlotValueList::InsertChartValue(int32_t index, double value) {
     Shift(index);
     Storage()[index] = value;
     ++count_;
+    written_ = std::max(written_, count_);
     modified_ = true;
 }
 
@@ -155,7 +158,7 @@ void TPlotValueList::StoreValue(int32_t index, double value) {
 }
 
 double TPlotValueList::Value(int32_t index) const {
-    return index >= 0 && index < capacity_ ? Storage()[index] : 0.0;
+    return index >= 0 && index < written_ ? Storage()[index] : 0.0;
 }
 
 void TPlotValueList::NotifyOwner(int event, int32_t index) {

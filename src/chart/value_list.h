@@ -117,6 +117,7 @@ private:
     std::unique_ptr<double, FreeStorage> storage_;
     int32_t capacity_ = 0;
     int32_t count_ = 0;
+    int32_t written_ = 0; // entries below this were ever part of the list; the rest read 0.0
     double temp_value_ = 0.0;
     mutable bool modified_ = true; // cleared when the statistics are recomputed
     mutable double min_value_ = 0.0;
