@@ -238,6 +238,12 @@ void TTarnel::LoadLayout() {
 
     LoadChart();
     SetTabOrder();
+    // Controls without a text of their own are named for assistive tools by their role.
+    for (QWidget* widget :
+         {static_cast<QWidget*>(ComPortSelectComboBox), static_cast<QWidget*>(Chart1), PlotToolbar1,
+          static_cast<QWidget*>(StatusBar1)}) {
+        widget->setAccessibleName(widget->objectName());
+    }
 
     // Non-visual components as stored: the port at 56000 baud, the matcher on with its stored
     // end string (the four characters \r\n, replaced by FormCreate).

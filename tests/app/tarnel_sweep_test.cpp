@@ -264,6 +264,14 @@ TEST_F(TarnelSweep, ConnectAndDisconnectFollowThePort) {
     EXPECT_EQ(port->com_number, 9);
     EXPECT_TRUE(window->ConnectBtn->isEnabled());
     EXPECT_FALSE(window->DisConnectBtn->isEnabled());
+
+    // Closing the window closes the port.
+    port->fail_open = false;
+    Click(window->ConnectBtn);
+    ASSERT_TRUE(port->open);
+    const auto open_calls = port->open_calls;
+    window.reset();
+    EXPECT_FALSE(open_calls->back());
 }
 
 } // namespace

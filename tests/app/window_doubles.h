@@ -7,6 +7,7 @@
 #include "base/exceptions.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ public:
             throw base::Exception("cannot open the port");
         }
         open = value;
+        open_calls->push_back(value);
     }
     void PutString(const std::string& text) override {
         if (fail_write) {
@@ -38,6 +40,8 @@ public:
     bool fail_open = false;
     bool fail_write = false;
     std::vector<std::string> writes; // each PutString, byte for byte
+    // Every successful SetOpen; shared so a test can read it after the window is gone.
+    std::shared_ptr<std::vector<bool>> open_calls = std::make_shared<std::vector<bool>>();
 };
 
 class RecordingDataPacket : public IDataPacket {

@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 
 namespace chart {
 
@@ -114,6 +115,35 @@ void PlotWidget::paintEvent(QPaintEvent*) {
         painter.fillRect(QRect(0, 0, w, height()), light);
         painter.fillRect(QRect(0, height() - w, width(), w), dark);
         painter.fillRect(QRect(width() - w, 0, w, height()), dark);
+    }
+    // The plot area and the title, so the chart's frame shows while the series are not drawn
+    // here yet.
+    const TPlotLayout& layout = plot_->Layout();
+    const TPlotWall& wall = plot_->BackWall();
+    if (layout.Valid && wall.Visible) {
+        const TRect& area = layout.ChartRect;
+        const QRect wall_rect(area.Left, area.Top, area.Width() + 1, area.Height() + 1);
+        if (!wall.Transparent) {
+            if (wall.Gradient.Visible) {
+                PaintBackground(painter, wall_rect, wall.Gradient, palette());
+            } else {
+                painter.fillRect(wall_rect, ToQColor(wall.Color, palette()));
+            }
+        }
+        if (wall.Pen.Visible && wall.Pen.Style != psClear) {
+            painter.setPen(QPen(ToQColor(wall.Pen.Color, palette()), wall.Pen.Width));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(wall_rect.adjusted(0, 0, -1, -1));
+        }
+    }
+    const TPlotTitle& title = plot_->Title();
+    if (layout.Valid && title.Visible && title.HasText() && layout.TitleRect.Width() > 0) {
+        const TRect& r = layout.TitleRect;
+        painter.setFont(QtCanvas::ToQFont(title.Font));
+        painter.setPen(ToQColor(title.Font.Color, palette()));
+        painter.drawText(QRect(r.Left, r.Top, r.Width(), r.Height()),
+                         Qt::AlignHCenter | Qt::AlignTop,
+                         QString::fromStdString(title.Text.front()));
     }
     plot_->EndPaint();
 }
