@@ -615,8 +615,7 @@ void TPlotAxis::CalcLabels(TCanvas& canvas) {
     if (style == talValue) {
         CalcLabels(CalcIncrement(canvas));
     } else if (style == talNone) {
-        tick_.clear();
-        label_list_.clear();
+        ClearLabels();
     } else {
         CalcTextLabels();
     }
@@ -624,8 +623,7 @@ void TPlotAxis::CalcLabels(TCanvas& canvas) {
 
 // Labels from the point labels of the first series that has some on this axis.
 void TPlotAxis::CalcTextLabels() {
-    tick_.clear();
-    label_list_.clear();
+    ClearLabels();
     if (chart_ == nullptr) {
         return;
     }
@@ -653,9 +651,13 @@ void TPlotAxis::CalcTextLabels() {
     }
 }
 
-void TPlotAxis::CalcLabels(double increment) {
+void TPlotAxis::ClearLabels() {
     tick_.clear();
     label_list_.clear();
+}
+
+void TPlotAxis::CalcLabels(double increment) {
+    ClearLabels();
     const double inc = increment;
     // A zero, negative or non-finite step, or too many labels: the axis shows none.
     if (!(inc > 0) || !std::isfinite(inc) || !(std::fabs(i_range_ / inc) < kMaxLabels)) {

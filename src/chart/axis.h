@@ -235,6 +235,7 @@ public:
     // Finds ticks and labels for the step (fills Tick and LabelList).
     void CalcLabels(TCanvas& canvas);
     void CalcLabels(double increment);
+    void ClearLabels();
     // Text of a value label.
     [[nodiscard]] virtual std::string LabelValue(double value) const;
     // Width of the widest value label for the step (vertical axes' label zone).

@@ -281,6 +281,8 @@ void TPlot::CalcLayout(int32_t width, int32_t height, TCanvas& canvas) {
         axis->CalcPosAxis(r);
         if (axis->IsVisible()) {
             axis->CalcLabels(canvas);
+        } else {
+            axis->ClearLabels(); // nothing of a hidden axis is drawn
         }
     }
     layout_.ChartRect = r;

@@ -60,6 +60,7 @@ TEST_F(MainWindowChart, LayoutOfTheWindowsChart) {
     const TPlotAxis& right = chart.RightAxis();
     EXPECT_TRUE(bottom.IsVisible() && left.IsVisible() && right.IsVisible());
     EXPECT_FALSE(chart.TopAxis().IsVisible()); // no series on it: no space either
+    EXPECT_TRUE(chart.TopAxis().LabelList().empty());
     EXPECT_FALSE(chart.DepthAxis().IsVisible());
     EXPECT_EQ(bottom.IStartPos(), 56);
     EXPECT_EQ(bottom.IEndPos(), 769);
