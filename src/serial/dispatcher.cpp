@@ -199,6 +199,7 @@ int32_t TSioBaseDispatcher::InitPort(const std::string& ComName, int32_t Baud, i
         std::lock_guard lock(DispSection);
         DBuffer.assign(DispatchBufferSize, 0);
         DBufHead = DBufTail = NotifyTail = LastTailData = 0;
+        MovedTotal = NotifyTotal = ScannedTotal = 0;
         DispatchFull = false;
         GetCount = MaxGetCount = 0;
         InAvailMessage = false;
@@ -626,6 +627,7 @@ int32_t TSioBaseDispatcher::FlushInBuffer() {
     DispatchFull = false;
     // Flushed bytes must not complete a data trigger later.
     LastTailData = DBufHead;
+    ScannedTotal = MovedTotal;
     DispSpaceEvent.Set();
     for (auto& t : DataTriggers) {
         t.tChkIndex.fill(0);
@@ -1046,6 +1048,7 @@ void TSioBaseDispatcher::ExtractData() {
         DBufHead = (DBufHead + static_cast<uint32_t>(n)) & kRingMask;
         moved += static_cast<uint32_t>(n);
     }
+    MovedTotal += moved;
     if (static_cast<uint32_t>(n) < first)
         rest = 0;
     if (rest > 0) {
@@ -1055,6 +1058,7 @@ void TSioBaseDispatcher::ExtractData() {
                      static_cast<uint32_t>(n));
             DBufHead = (DBufHead + static_cast<uint32_t>(n)) & kRingMask;
             moved += static_cast<uint32_t>(n);
+            MovedTotal += static_cast<uint32_t>(n);
         }
     }
     if (moved > 0)
@@ -1095,10 +1099,12 @@ bool TSioBaseDispatcher::CheckReceiveTriggers() {
         std::scoped_lock lock(DataSection, DispSection);
         if (DBuffer.empty())
             return false;
-        uint32_t pos = LastTailData;
+        // Positions are counted from the open; a byte's ring index is its count & kRingMask.
+        const uint64_t tail_total = MovedTotal - UnreadLocked();
+        uint64_t pos = std::max(ScannedTotal, tail_total);
         bool matched = false;
-        while (pos != DBufHead) {
-            const uint8_t c = DBuffer[pos];
+        while (pos < MovedTotal) {
+            const uint8_t c = DBuffer[pos & kRingMask];
             uint32_t max_len = 0;
             for (auto& t : DataTriggers) {
                 if (t.tLen == 0)
@@ -1110,14 +1116,15 @@ bool TSioBaseDispatcher::CheckReceiveTriggers() {
                 }
             }
             if (matched) {
-                // The bytes before the matched string; skipped when part of the string was
+                // The bytes before the matched string; none when part of the string was
                 // already taken (a signed count, so it never wraps to a huge offer).
-                const int64_t through_pos = ((pos - DBufTail) & kRingMask) + 1;
-                const int64_t before = through_pos - static_cast<int64_t>(max_len);
-                if (LenTrigger != 0 && NotifyTail != pos && before >= LenTrigger) {
+                const int64_t before =
+                    static_cast<int64_t>(pos - tail_total + 1) - static_cast<int64_t>(max_len);
+                if (LenTrigger != 0 && NotifyTotal != pos && before >= LenTrigger) {
                     send_avail = true;
                     avail_count = static_cast<uint32_t>(before);
-                    NotifyTail = pos;
+                    NotifyTotal = pos;
+                    NotifyTail = static_cast<uint32_t>(pos & kRingMask);
                 }
                 for (auto it = DataTriggers.rbegin(); it != DataTriggers.rend(); ++it) {
                     if (it->tMatched) {
@@ -1125,17 +1132,20 @@ bool TSioBaseDispatcher::CheckReceiveTriggers() {
                         data_notes.emplace_back(it->tHandle, it->tLen);
                     }
                 }
-                LastTailData = (pos + 1) & kRingMask;
+                ScannedTotal = pos + 1;
+                LastTailData = static_cast<uint32_t>(ScannedTotal & kRingMask);
                 break;
             }
-            pos = (pos + 1) & kRingMask;
+            ++pos;
         }
         if (!matched) {
-            LastTailData = pos;
+            ScannedTotal = pos;
+            LastTailData = static_cast<uint32_t>(pos & kRingMask);
             const uint32_t count = UnreadLocked();
-            if (LenTrigger != 0 && NotifyTail != DBufHead && count >= LenTrigger) {
+            if (LenTrigger != 0 && NotifyTotal != MovedTotal && count >= LenTrigger) {
                 send_avail = true;
                 avail_count = count;
+                NotifyTotal = MovedTotal;
                 NotifyTail = DBufHead;
             }
         }

@@ -444,8 +444,13 @@ private:
     uint32_t DBufHead = 0;
     uint32_t DBufTail = 0;
     bool DispatchFull = false;
-    uint32_t NotifyTail = 0;
-    uint32_t LastTailData = 0;
+    uint32_t NotifyTail = 0;   // ring index of the last avail notification
+    uint32_t LastTailData = 0; // ring index up to which data triggers have seen the bytes
+    // The same positions counted from the open, with the bytes moved in so far: a ring index
+    // alone cannot tell "nothing new" from "exactly 8192 new bytes".
+    uint64_t MovedTotal = 0;
+    uint64_t NotifyTotal = 0;
+    uint64_t ScannedTotal = 0;
     bool InAvailMessage = false;
     uint32_t GetCount = 0;
     uint32_t MaxGetCount = 0;

@@ -36,6 +36,31 @@ TEST_F(DispatcherNotify, OneAvailPerArrivalOfferingEveryUnreadByte) {
     EXPECT_EQ(recorder.AllData(), arrivals[0] + arrivals[1] + arrivals[2] + arrivals[3]);
 }
 
+TEST_F(DispatcherNotify, ExactlyAFullRingOfNewBytesIsStillOffered) {
+    recorder.action = TakeOffered;
+    dispatcher->RegisterEventTriggerHandler(recorder.Event());
+    dispatcher->ChangeLengthTrigger(1);
+    auto push = [&](int32_t size, char fill) {
+        auto block = std::make_unique<TDataBuffer>(256);
+        std::fill(block->FData.begin(), block->FData.end(), static_cast<uint8_t>(fill));
+        block->FDataUsed = size;
+        dispatcher->FQueue.Push(std::move(block));
+    };
+    for (const char fill : {'a', 'b'}) {
+        {
+            // Held so that the dispatch thread moves all 8192 bytes in one pass: the head
+            // comes back to where the last offer left it.
+            std::lock_guard hold(dispatcher->DispSection);
+            for (int i = 0; i < 32; ++i)
+                push(256, fill);
+        }
+        ASSERT_TRUE(WaitFor([&] {
+            return recorder.AllData().size() % 8192 == 0 && recorder.AllData().back() == fill;
+        }));
+    }
+    EXPECT_EQ(recorder.AllData(), std::string(8192, 'a') + std::string(8192, 'b'));
+}
+
 TEST_F(DispatcherNotify, PartlyTakenBytesAreOfferedAgainOnlyWithNewBytes) {
     recorder.action = [](TSioBaseDispatcher& d, const Note& note) -> std::string {
         if (note.msg != APW_TRIGGERAVAIL)
