@@ -10,12 +10,15 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget
     group_.setExclusive(true);
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);
+        button->setFocusPolicy(Qt::ClickFocus);
         group_.addButton(button, i);
         buttons_.push_back(button);
     }
     // toggled(true) fires only when a button becomes checked, so a click on the button that
     // is already checked reports nothing.
     connect(&group_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        // Tab stops at the checked item only; the others are reached by click or arrow keys.
+        buttons_[id]->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
         if (checked && !setting_) {
             emit ItemSelected(id);
         }

@@ -381,15 +381,15 @@ void TTarnel::EndLoading() {
 
 void TTarnel::SetTabOrder() {
     // Inside each parent the order of the rows; the window's own order is GroupBox1,
-    // GroupBox2, Chart1, PlotToolbar1.
-    const std::vector<QWidget*> chain = {
-        ConnectBtn,     ComPortSelectComboBox,
-        DisConnectBtn,  GetComListBtn,
-        CenterFreqEdit, BWEdit,
-        ScanStepEdit,   RadioGroup1->Button(RadioGroup1->ItemIndex()),
-        ScanStartBtn,   MutiScanBtn,
-        StopScanBtn,    Chart1,
-        PlotToolbar1};
+    // GroupBox2, Chart1, PlotToolbar1. Tab stops at the checked band item only (Qt skips the
+    // unchecked buttons of an exclusive group), so all nine sit in the radio group's place.
+    std::vector<QWidget*> chain = {ConnectBtn,    ComPortSelectComboBox, DisConnectBtn,
+                                   GetComListBtn, CenterFreqEdit,        BWEdit,
+                                   ScanStepEdit};
+    for (int i = 0; i < RadioGroup1->ItemCount(); ++i) {
+        chain.push_back(RadioGroup1->Button(i));
+    }
+    chain.insert(chain.end(), {ScanStartBtn, MutiScanBtn, StopScanBtn, Chart1, PlotToolbar1});
     for (size_t i = 1; i < chain.size(); ++i) {
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     }

@@ -1,6 +1,7 @@
 // The window as it comes up: the layout table, texts, fonts, states, tab order, and the state
 // that FormCreate derives from the loaded layout.
 #include "app/sweep/sweep_controller.h"
+#include "app/sweep/sweep_range.h"
 #include "app/tarnel.h"
 #include "chart/qt/plot_widget.h"
 #include "chart/series.h"
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 #include <QRadioButton>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -199,13 +201,14 @@ TEST(TarnelLayout, StatusBarPanels) {
 TEST(TarnelLayout, TabOrderFollowsTheRows) {
     Window w;
     TTarnel& t = *w.window;
-    const std::vector<QWidget*> expected = {t.ConnectBtn,     t.ComPortSelectComboBox,
-                                            t.DisConnectBtn,  t.GetComListBtn,
-                                            t.CenterFreqEdit, t.BWEdit,
-                                            t.ScanStepEdit,   t.RadioGroup1->Button(3),
-                                            t.ScanStartBtn,   t.MutiScanBtn,
-                                            t.StopScanBtn,    t.Chart1,
-                                            t.PlotToolbar1};
+    std::vector<QWidget*> expected = {t.ConnectBtn,    t.ComPortSelectComboBox, t.DisConnectBtn,
+                                      t.GetComListBtn, t.CenterFreqEdit,        t.BWEdit,
+                                      t.ScanStepEdit};
+    for (int i = 0; i < 9; ++i) {
+        expected.push_back(t.RadioGroup1->Button(i));
+    }
+    expected.insert(expected.end(),
+                    {t.ScanStartBtn, t.MutiScanBtn, t.StopScanBtn, t.Chart1, t.PlotToolbar1});
     std::vector<QWidget*> seen;
     QWidget* widget = t.ConnectBtn;
     for (int guard = 0; guard < 500 && seen.size() < expected.size(); ++guard) {
@@ -215,6 +218,25 @@ TEST(TarnelLayout, TabOrderFollowsTheRows) {
         widget = widget->nextInFocusChain();
     }
     EXPECT_EQ(seen, expected);
+
+    // Tab enters the band group at its checked item, whichever that is.
+    t.show();
+    t.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&t));
+    for (int item : {3, 1}) {
+        t.RadioGroup1->SetItemIndex(item);
+        t.ScanStepEdit->setFocus();
+        QTest::keyClick(t.ScanStepEdit, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), t.RadioGroup1->Button(item))
+            << QApplication::focusWidget()->objectName().toStdString();
+        // The arrow keys move the selection within the group and report it.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        EXPECT_EQ(t.RadioGroup1->ItemIndex(), item + 1);
+        EXPECT_EQ(t.CenterFreqEdit->text().toStdString(), kBandPresets[item + 1].Centre);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), t.ScanStartBtn)
+            << QApplication::focusWidget()->objectName().toStdString();
+    }
 }
 
 TEST(TarnelLayout, FormCreateDerivesTheStartUpState) {
