@@ -189,15 +189,21 @@ int32_t TSioBaseDispatcher::InitPort(const std::string& ComName, int32_t Baud, i
         DonePort();
         return code;
     }
+    try {
+        std::scoped_lock lock(OutputSection, DispSection);
+        OBuffer.assign(static_cast<size_t>(OutSize), 0);
+        DBuffer.assign(DispatchBufferSize, 0);
+    } catch (const std::bad_alloc&) {
+        DonePort();
+        return ecOutOfMemory;
+    }
     {
         std::lock_guard lock(OutputSection);
-        OBuffer.assign(static_cast<size_t>(OutSize), 0);
         OBufHead = OBufTail = 0;
         OBufFull = false;
     }
     {
         std::lock_guard lock(DispSection);
-        DBuffer.assign(DispatchBufferSize, 0);
         DBufHead = DBufTail = NotifyTail = LastTailData = 0;
         MovedTotal = NotifyTotal = ScannedTotal = 0;
         DispatchFull = false;

@@ -477,7 +477,7 @@ private:
     // Dispatch log.
     std::atomic<bool> DLoggingOn{false};
     TIOQueue DLoggingQueue;
-    uint32_t DLoggingMax = 0;
+    std::atomic<uint32_t> DLoggingMax{0};
     uint64_t TimeBase = 0; // millisecond clock at open
 
     // Release bookkeeping.

@@ -84,6 +84,8 @@ TEST(DispatcherOpen, InitPortAppliesDtrRtsAndTheLine) {
     EXPECT_TRUE(d->DispActive);
     EXPECT_EQ(d->ActiveThreads.load(), 4);
     EXPECT_EQ(d->InitPort("\\\\.\\COM3", 56000, 0, 8, 1, 4096, 4096, 3), ecAlreadyOpen);
+    TSioDispatcherPtr unsized(new TSioMemoryDispatcher(nullptr, line));
+    EXPECT_EQ(unsized->InitPort("\\\\.\\COM3", 56000, 0, 8, 1, 4096, 0, 3), ecBadArgument);
 }
 
 using DispatcherOutput = DispatcherTest;
