@@ -7,6 +7,9 @@ namespace app {
 
 RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent) {
+    // Named by its own caption; inside another group box assistive tools would otherwise
+    // take the outer box's title.
+    setAccessibleName(caption);
     group_.setExclusive(true);
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);

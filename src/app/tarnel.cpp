@@ -240,8 +240,7 @@ void TTarnel::LoadLayout() {
     SetTabOrder();
     // Controls without a text of their own are named for assistive tools by their role.
     for (QWidget* widget :
-         {static_cast<QWidget*>(ComPortSelectComboBox), static_cast<QWidget*>(Chart1), PlotToolbar1,
-          static_cast<QWidget*>(StatusBar1)}) {
+         {static_cast<QWidget*>(Chart1), PlotToolbar1, static_cast<QWidget*>(StatusBar1)}) {
         widget->setAccessibleName(widget->objectName());
     }
 

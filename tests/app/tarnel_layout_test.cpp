@@ -7,9 +7,11 @@
 #include "chart/series.h"
 #include "window_doubles.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QRadioButton>
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -345,6 +347,81 @@ TEST(TarnelLayout, LoadingThenLoadedThenFormCreate) {
     for (size_t i = 0; i < chart_loading.size(); ++i) {
         EXPECT_EQ(chart_loading[i].second, i < 4) << chart_loading[i].first;
     }
+}
+
+} // namespace
+} // namespace app
+
+namespace app {
+namespace {
+
+// What assistive tools read: each control's role, name, state and place in the tree.
+TEST(TarnelLayout, AccessibilityTreeNamesTheControls) {
+    Window w;
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
+    QAccessibleInterface* root = QAccessible::queryAccessibleInterface(w.window.get());
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->text(QAccessible::Name), QStringLiteral("Tarnel-Veskel-Brindo Data Scan"));
+
+    struct Found {
+        QAccessible::Role role;
+        QString name;
+        QAccessible::State state;
+        QRect rect;
+    };
+    std::vector<Found> found;
+    std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        for (int i = 0; i < node->childCount(); ++i) {
+            QAccessibleInterface* child = node->child(i);
+            if (child == nullptr) {
+                continue;
+            }
+            found.push_back(
+                {child->role(), child->text(QAccessible::Name), child->state(), child->rect()});
+            walk(child);
+        }
+    };
+    walk(root);
+    auto find = [&](QAccessible::Role role, const QString& name) -> const Found* {
+        for (const Found& f : found) {
+            if (f.role == role && f.name == name) {
+                return &f;
+            }
+        }
+        return nullptr;
+    };
+
+    const QPoint origin = w.window->mapToGlobal(QPoint(0, 0));
+    const struct {
+        QAccessible::Role role;
+        const char* name;
+        QRect geometry; // in window pixels
+        bool enabled;
+    } expected[] = {
+        {QAccessible::PushButton, "Connect", {32, 48, 57, 25}, true},
+        {QAccessible::PushButton, "Disconnect", {96, 48, 59, 25}, false},
+        {QAccessible::PushButton, "List Connected Ports", {32, 78, 121, 19}, true},
+        {QAccessible::EditableText, "Center Freq  (KHz)", {32, 144, 121, 21}, true},
+        {QAccessible::EditableText, "Scan Width   (KHz)", {32, 184, 121, 21}, true},
+        {QAccessible::EditableText, "Scan Step     (KHz >0.2)", {32, 224, 121, 21}, true},
+        {QAccessible::PushButton, "Start Scan", {32, 400, 121, 25}, true},
+        {QAccessible::PushButton, "Continuous Scan", {32, 432, 121, 25}, true},
+        {QAccessible::PushButton, "Stop Scan", {32, 464, 121, 25}, true},
+        {QAccessible::RadioButton, " 6 Meter  (50 MHz)", {}, true},
+        {QAccessible::ComboBox, "COM6", {32, 24, 121, 21}, true},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.name);
+        const Found* f = find(e.role, QString::fromLatin1(e.name));
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(!f->state.disabled, e.enabled);
+        if (!e.geometry.isNull()) {
+            EXPECT_EQ(f->rect, e.geometry.translated(origin));
+        }
+    }
+    EXPECT_NE(find(QAccessible::Grouping, QStringLiteral("Band Setup")), nullptr);
+    EXPECT_NE(find(QAccessible::Grouping, QStringLiteral("Band Quick Setup")), nullptr);
 }
 
 } // namespace
