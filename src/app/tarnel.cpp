@@ -10,12 +10,12 @@
 #include "chart/series_data.h"
 
 #include <QApplication>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QResizeEvent>
 #include <QScreen>
+#include <algorithm>
 #include <array>
-#include <cstring>
+#include <bit>
 #include <vector>
 
 namespace app {
@@ -94,6 +94,7 @@ QLineEdit* MakeLabeledEdit(QWidget* parent, const char* name, const char* text, 
 QLabel* MakeReadout(QWidget* parent, const char* name, QPoint position, const QColor* color) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
     label->setFont(ReadoutFont());
     if (color != nullptr) {
         QPalette palette = label->palette();
@@ -105,19 +106,19 @@ QLabel* MakeReadout(QWidget* parent, const char* name, QPoint position, const QC
     return label;
 }
 
-// The stored points of a series: X values present, then (x, y) per point.
+// The stored points of a series (little-endian): X values present, then (x, y) per point.
 std::vector<uint8_t> StoredPoints(std::initializer_list<std::pair<double, double>> points) {
     std::vector<uint8_t> blob;
-    blob.push_back(1);
-    const auto count = static_cast<int32_t>(points.size());
-    auto append = [&blob](const void* data, size_t size) {
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        blob.insert(blob.end(), bytes, bytes + size);
+    auto append = [&blob](uint64_t bits, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            blob.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+        }
     };
-    append(&count, sizeof count);
+    blob.push_back(1);
+    append(static_cast<uint32_t>(points.size()), 4);
     for (const auto& [x, y] : points) {
-        append(&x, sizeof x);
-        append(&y, sizeof y);
+        append(std::bit_cast<uint64_t>(x), 8);
+        append(std::bit_cast<uint64_t>(y), 8);
     }
     return blob;
 }
