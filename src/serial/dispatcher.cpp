@@ -136,23 +136,27 @@ bool TSioBaseDispatcher::Shutdown() {
     auto& loop = base::CurrentMessageLoop();
     const bool owner = loop.IsOwnerThread();
     const auto deadline = std::chrono::steady_clock::now() + ThreadWaitLimit;
-    bool gone = false;
-    while (true) {
-        {
-            std::lock_guard lock(threads_lock_);
-            gone = ActiveThreads.load() == 0;
-            for (auto* t : {ComThread, fDispThread, OutThread, StatusThread}) {
-                if (t != nullptr && t->ThreadId.load() == CurrentThreadId())
-                    goto done; // never wait for the calling thread itself
+    // True when every worker has gone; false at the deadline, or at once when called on a
+    // worker of this dispatcher (it never waits for itself).
+    auto wait_for_threads = [&] {
+        while (true) {
+            {
+                std::lock_guard lock(threads_lock_);
+                if (ActiveThreads.load() == 0)
+                    return true;
+                for (auto* t : {ComThread, fDispThread, OutThread, StatusThread}) {
+                    if (t != nullptr && t->ThreadId.load() == CurrentThreadId())
+                        return false;
+                }
             }
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            if (owner)
+                loop.ProcessMessages();
+            (void)thread_gone_.Wait(kPollSlice);
         }
-        if (gone || std::chrono::steady_clock::now() >= deadline)
-            break;
-        if (owner)
-            loop.ProcessMessages();
-        (void)thread_gone_.Wait(kPollSlice);
-    }
-done:
+    };
+    const bool gone = wait_for_threads();
     fOwner = nullptr;
     return gone;
 }

@@ -227,7 +227,10 @@ public:
     int32_t AppendDispatchLog(const std::string& FileName, bool InHex, bool AllHex);
     void AddStringToLog(const std::string& S);
 
-    // ---- Device operations (device layers) ----
+    // ---- Device operations ----
+    // A device layer supplies the pure ones. StartDispatcher launches the read thread, the
+    // dispatch thread (StartDispThread) and the write and status threads with LaunchThread;
+    // CloseCom stops them with bounded waits (WaitThreadGone) and closes the device.
     virtual int32_t EscapeComFunction(int32_t Func) = 0;
     virtual int32_t FlushCom(int32_t Queue) = 0; // 0 output, 1 input
     virtual int32_t GetComError(TComStat& Stat) = 0;
