@@ -140,6 +140,32 @@ void BM_IdleOpenDispatcher(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleOpenDispatcher)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+// A full dispatch ring with blocks still queued and nobody reading: the dispatch thread must
+// sleep, not spin on the blocks it cannot move.
+void BM_FullRingWithBlocksQueued(benchmark::State& state) {
+    base::QueueMessageLoop loop;
+    base::ScopedMessageLoop installed{loop};
+    auto line = std::make_shared<TMemoryLine>("COM6");
+    int32_t rc = -1;
+    auto d = TSioMemoryDispatcher::Open(line, rc);
+    line->Arrive(std::vector<uint8_t>(serial::DispatchBufferSize + 4096, 'x'));
+    base::Event tick;
+    while (!d->DispatchFullState() || d->FQueue.FBytesQueued() == 0)
+        (void)tick.Wait(std::chrono::milliseconds(5));
+    double cpu = 0;
+    double wall = 0;
+    for (auto _ : state) {
+        const double cpu_before = CpuSeconds();
+        const auto start = Clock::now();
+        (void)tick.Wait(std::chrono::seconds(2));
+        wall += std::chrono::duration<double>(Clock::now() - start).count();
+        cpu += CpuSeconds() - cpu_before;
+    }
+    state.counters["cpu_ms_per_s"] = wall > 0 ? cpu * 1000 / wall : 0;
+    d.reset();
+}
+BENCHMARK(BM_FullRingWithBlocksQueued)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();
