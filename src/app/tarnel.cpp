@@ -161,8 +161,12 @@ void TTarnel::LoadLayout() {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFont(WindowFont());
-    setPalette(QApplication::palette(this));
-    setBackgroundRole(QPalette::Button);
+    // The window's background is the button-face colour. Set as the palette's window colour,
+    // not as a background role: children derive their text role from the background role
+    // and would paint their texts in the button-text colour.
+    QPalette palette = QApplication::palette(this);
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    setPalette(palette);
     setAutoFillBackground(true);
     resize(kClientWidth, kClientHeight);
 

@@ -94,6 +94,22 @@ TEST_F(TarnelSweep, HundredAndOneLinesEndTheSweepWithTheSummary) {
     EXPECT_EQ(window->SWRLabel->text(), QStringLiteral("MinSWR: 1 @14085KHz"));
     EXPECT_EQ(window->CenterSWRLabel->text(), QStringLiteral("CenterSWR: 2 @14175KHz"));
     EXPECT_GT(window->SWRLabel->width(), 0) << "the label sizes itself to its text";
+    // The readouts paint in their own colours.
+    const struct {
+        QLabel* label;
+        QColor color;
+    } painted[] = {{window->SWRLabel, QColor(0xFF, 0, 0)},
+                   {window->CenterSWRLabel, QColor(0, 0, 0x80)}};
+    for (const auto& [label, color] : painted) {
+        const QImage image = label->grab().toImage();
+        int text_pixels = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                text_pixels += image.pixelColor(x, y) == color ? 1 : 0;
+            }
+        }
+        EXPECT_GT(text_pixels, 10) << label->objectName().toStdString();
+    }
     EXPECT_TRUE(window->ScanStartBtn->isEnabled());
     EXPECT_FALSE(State().StartReceived);
 
