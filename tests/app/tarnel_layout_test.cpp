@@ -9,7 +9,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
@@ -46,6 +48,8 @@ TEST(TarnelLayout, WindowFrameCaptionAndSize) {
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(QApplication::applicationDisplayName() == QApplication::applicationName())
         << "the display name would be appended to the window title";
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(w.window->geometry().center(), screen.center()) << "opens centred";
     EXPECT_EQ(w.window->font().pixelSize(), 11);
     EXPECT_EQ(w.window->font().family(), QStringLiteral("Tahoma"));
 }
