@@ -304,52 +304,71 @@ void TPlotAxis::InternalCalcRange() {
     i_axis_size_range_ = i_range_zero_ ? 0.0 : i_axis_size_ / i_range_;
 }
 
+namespace {
+
+// Positions and zone sizes from absurd settings (a StartPosition of 1e12 %, a tick length
+// near the int32 limit) saturate to the pixel band instead of overflowing.
+int32_t ToPixelBand(int64_t value) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value, -TPlotAxis::kPixelLimit, TPlotAxis::kPixelLimit));
+}
+
+} // namespace
+
 void TPlotAxis::InternalCalcPositions(const TRect& chart_rect) {
-    const int32_t origin = Horizontal() ? chart_rect.Left : chart_rect.Top;
-    const int32_t size = Horizontal() ? chart_rect.Width() : chart_rect.Height();
-    int32_t start = origin + static_cast<int32_t>(base::Round(size * 0.01 * start_position_));
-    int32_t end = origin + static_cast<int32_t>(base::Round(size * 0.01 * end_position_));
+    const int64_t origin = Horizontal() ? chart_rect.Left : chart_rect.Top;
+    const int64_t size = Horizontal() ? int64_t{chart_rect.Right} - chart_rect.Left
+                                      : int64_t{chart_rect.Bottom} - chart_rect.Top;
+    const auto percent_of_size = [size](double percent) {
+        const double pixels = static_cast<double>(size) * 0.01 * percent;
+        return base::Round(std::clamp(pixels, -4.0 * kPixelLimit, 4.0 * kPixelLimit));
+    };
+    int64_t start = origin + percent_of_size(start_position_);
+    int64_t end = origin + percent_of_size(end_position_);
     // The offsets keep the ends of the range away from the extent's ends; on a vertical
     // axis the minimum sits at the bottom.
     start += Horizontal() ? minimum_offset_ : maximum_offset_;
     end -= Horizontal() ? maximum_offset_ : minimum_offset_;
-    SetPositions(start, end);
+    SetPositions(ToPixelBand(start), ToPixelBand(end));
 }
 
 void TPlotAxis::SetPositions(int32_t start_pos, int32_t end_pos) {
     i_start_pos_ = start_pos;
     i_end_pos_ = end_pos;
-    i_axis_size_ = end_pos - start_pos;
-    i_center_pos_ = (start_pos + end_pos) / 2;
+    i_axis_size_ = static_cast<int32_t>(std::clamp<int64_t>(int64_t{end_pos} - start_pos,
+                                                            std::numeric_limits<int32_t>::min(),
+                                                            std::numeric_limits<int32_t>::max()));
+    i_center_pos_ = static_cast<int32_t>((int64_t{start_pos} + end_pos) / 2);
     i_axis_size_range_ = i_range_zero_ ? 0.0 : i_axis_size_ / i_range_;
 }
 
 int32_t TPlotAxis::TickZone() const {
-    int32_t zone = 0;
+    int64_t zone = 0;
     if (axis_pen_.Visible) {
-        zone += axis_pen_.Width + 1;
+        zone += int64_t{axis_pen_.Width} + 1;
     }
     if (ticks_.Visible) {
         zone += tick_length_;
     }
     if (minor_ticks_.Visible) {
-        zone = std::max(zone, minor_tick_length_);
+        zone = std::max<int64_t>(zone, minor_tick_length_);
     }
-    return zone;
+    return ToPixelBand(zone);
 }
 
 int32_t TPlotAxis::CalcSpace(TCanvas& canvas) {
     int32_t title_space = 0;
     if (title_.Visible && !title_.Caption.empty()) {
         canvas.SetFont(title_.Font);
-        title_space = canvas.TextHeight("W");
+        title_space = ToPixelBand(canvas.TextHeight("W"));
     }
     label_space_ = 0;
     const TAxisLabelStyle style = CalcLabelStyle();
     if (labels_ && style != talNone) {
         canvas.SetFont(labels_font_);
         if (Horizontal()) {
-            label_space_ = canvas.TextHeight("W") * (labels_alternate_ ? 2 : 1);
+            label_space_ =
+                ToPixelBand(int64_t{canvas.TextHeight("W")} * (labels_alternate_ ? 2 : 1));
         } else {
             int32_t widest = 0;
             if (style == talValue) {
@@ -361,10 +380,10 @@ int32_t TPlotAxis::CalcSpace(TCanvas& canvas) {
                     widest = std::max(widest, TextWidthOf(canvas, label.Text));
                 }
             }
-            label_space_ = widest + canvas.TextWidth(" ");
+            label_space_ = ToPixelBand(int64_t{widest} + canvas.TextWidth(" "));
         }
     }
-    return title_space + label_space_ + TickZone();
+    return ToPixelBand(int64_t{title_space} + label_space_ + TickZone());
 }
 
 void TPlotAxis::CalcPosAxis(const TRect& chart_rect) {

@@ -3,6 +3,7 @@
 #include "chart/series.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace chart {
 
@@ -189,6 +190,12 @@ bool TPlot::IsAxisVisible(const TPlotAxis& axis) const {
 
 namespace {
 
+// An edge computed in 64 bits, brought into the int32 range.
+int32_t Edge(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
 // Keeps the plot area at least one pixel wide and high, its left and top edges inside
 // the control.
 void Normalize(TRect& r, int32_t width, int32_t height) {
@@ -200,8 +207,8 @@ void Normalize(TRect& r, int32_t width, int32_t height) {
 
 int32_t TitleHeight(const TPlotTitle& title, TCanvas& canvas) {
     canvas.SetFont(title.Font);
-    const int32_t lines = static_cast<int32_t>(title.Text.size());
-    return canvas.TextHeight("W") * std::max(lines, 1);
+    const int64_t lines = std::max<int64_t>(static_cast<int64_t>(title.Text.size()), 1);
+    return Edge(canvas.TextHeight("W") * lines);
 }
 
 } // namespace
@@ -214,9 +221,13 @@ void TPlot::CalcLayout(int32_t width, int32_t height, TCanvas& canvas) {
 
     // Border and percentage margins (integer-truncated).
     const int32_t border = BorderWidth();
-    TRect r{border + margins_.Left * width / 100, border + margins_.Top * height / 100,
-            width - border - margins_.Right * width / 100,
-            height - border - margins_.Bottom * height / 100};
+    // In 64 bits: a stored margin of any size must not overflow; Normalize then brings the
+    // edges back inside the control.
+    const auto margin = [](int32_t percent, int32_t size) { return int64_t{percent} * size / 100; };
+    TRect r{Edge(int64_t{border} + margin(margins_.Left, width)),
+            Edge(int64_t{border} + margin(margins_.Top, height)),
+            Edge(int64_t{width} - border - margin(margins_.Right, width)),
+            Edge(int64_t{height} - border - margin(margins_.Bottom, height))};
     Normalize(r, width, height);
 
     // Titles from the top, feet from the bottom: each line plus its frame and margin.
@@ -226,9 +237,9 @@ void TPlot::CalcLayout(int32_t width, int32_t height, TCanvas& canvas) {
         }
         const int32_t h = TitleHeight(*title, canvas);
         if (title == &title_) {
-            layout_.TitleRect = TRect{r.Left, r.Top + 1, r.Right, r.Top + 1 + h};
+            layout_.TitleRect = TRect{r.Left, r.Top + 1, r.Right, Edge(int64_t{r.Top} + 1 + h)};
         }
-        r.Top = std::min(r.Top + h + 3 + title->VertMargin, r.Bottom - 1);
+        r.Top = Edge(std::min<int64_t>(int64_t{r.Top} + h + 3 + title->VertMargin, r.Bottom - 1));
         Normalize(r, width, height);
     }
     for (const TPlotTitle* title : {&foot_, &sub_foot_}) {
@@ -236,7 +247,8 @@ void TPlot::CalcLayout(int32_t width, int32_t height, TCanvas& canvas) {
             continue;
         }
         const int32_t h = TitleHeight(*title, canvas);
-        r.Bottom = std::max(r.Bottom - (h + 3 + title->VertMargin), r.Top + 1);
+        r.Bottom =
+            Edge(std::max<int64_t>(int64_t{r.Bottom} - h - 3 - title->VertMargin, r.Top + 1));
         Normalize(r, width, height);
     }
 
@@ -257,16 +269,16 @@ void TPlot::CalcLayout(int32_t width, int32_t height, TCanvas& canvas) {
         const int32_t space = axis->CalcSpace(canvas);
         switch (axis->Kind()) {
         case akBottom:
-            r.Bottom = std::max(r.Bottom - space, r.Top + 1);
+            r.Bottom = Edge(std::max<int64_t>(int64_t{r.Bottom} - space, r.Top + 1));
             break;
         case akTop:
-            r.Top = std::min(r.Top + space, r.Bottom - 1);
+            r.Top = Edge(std::min<int64_t>(int64_t{r.Top} + space, r.Bottom - 1));
             break;
         case akLeft:
-            r.Left = std::min(r.Left + space, r.Right - 1);
+            r.Left = Edge(std::min<int64_t>(int64_t{r.Left} + space, r.Right - 1));
             break;
         case akRight:
-            r.Right = std::max(r.Right - space, r.Left + 1);
+            r.Right = Edge(std::max<int64_t>(int64_t{r.Right} - space, r.Left + 1));
             break;
         default:
             break;

@@ -4,7 +4,10 @@
 #include "fixed_canvas.h"
 
 #include <array>
+#include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -210,6 +213,51 @@ TEST(PlotLayout, AutomaticBottomAxisAndMarginsWithoutBorder) {
     EXPECT_EQ(chart.BottomAxis().IMinimum(), 10);
     EXPECT_EQ(chart.BottomAxis().IMaximum(), 30);
     EXPECT_EQ(chart.LeftAxis().IRange(), 2);
+}
+
+// Settings far outside any sensible value (a corrupt stored layout) give a plot area inside
+// the control and axis positions in the saturated pixel band, never an overflowed int.
+TEST_F(MainWindowChart, AbsurdSettingsSaturateInsteadOfOverflowing) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int32_t kLimit = TPlotAxis::kPixelLimit;
+    struct Case {
+        const char* what;
+        std::function<void(TPlot&)> set;
+        int32_t bottom_start; // expected IStartPos of the bottom axis, 0: not checked
+    };
+    const Case cases[] = {
+        {"start position", [](TPlot& c) { c.BottomAxis().SetStartPosition(1e12); }, kLimit},
+        {"end position", [](TPlot& c) { c.BottomAxis().SetEndPosition(-1e300); }, 0},
+        {"offsets", [](TPlot& c) { c.BottomAxis().SetMinimumOffset(kMax); }, kLimit},
+        {"tick length", [](TPlot& c) { c.LeftAxis().SetTickLength(kMax); }, 0},
+        {"axis pen", [](TPlot& c) { c.RightAxis().Axis().Width = kMax; }, 0},
+        {"margins", [](TPlot& c) { c.SetMargins(kMax, kMax, -kMax, kMax); }, 0},
+        {"title margin", [](TPlot& c) { c.Title().VertMargin = kMax; }, 0},
+        {"bevel", [](TPlot& c) { c.SetBevelWidth(kMax); }, 0},
+    };
+    for (const auto& c : cases) {
+        TPlot fresh;
+        TPlotLineSeries s;
+        fresh.AddSeries(s);
+        s.AddXY(1, 1);
+        s.AddXY(2, 2);
+        fresh.Title().Text = {"T"};
+        c.set(fresh);
+        fresh.CalcLayout(825, 457, canvas);
+        const TRect& r = fresh.ChartRect();
+        EXPECT_TRUE(r.Left >= 0 && r.Left <= 824 && r.Top >= 0 && r.Top <= 456) << c.what;
+        EXPECT_GE(r.Width(), 1) << c.what;
+        EXPECT_GE(r.Height(), 1) << c.what;
+        for (int32_t i = 0; i < 4; ++i) {
+            const TPlotAxis& axis = fresh.Axes(i);
+            EXPECT_LE(std::abs(axis.IStartPos()), kLimit) << c.what << " " << i;
+            EXPECT_LE(std::abs(axis.IEndPos()), kLimit) << c.what << " " << i;
+            EXPECT_EQ(axis.IAxisSize(), axis.IEndPos() - axis.IStartPos()) << c.what;
+        }
+        if (c.bottom_start != 0) {
+            EXPECT_EQ(fresh.BottomAxis().IStartPos(), c.bottom_start) << c.what;
+        }
+    }
 }
 
 } // namespace
