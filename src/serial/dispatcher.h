@@ -30,6 +30,7 @@
 #include "serial/io_queue.h"
 #include "serial/serial_types.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -55,15 +56,19 @@ inline constexpr uint32_t MaxDataTriggerLen = 21;
 inline constexpr int32_t MaxTimerTicks = 39045157;
 inline constexpr uint32_t MaxTraceEntries = 4000000;
 
-// Tick conversions (55 ms ticks), integer arithmetic.
+// Tick conversions (55 ms ticks), integer arithmetic. The products are taken in 64 bits:
+// in 32 they overflow already for valid timer lengths; results beyond 32 bits saturate.
+[[nodiscard]] constexpr int32_t SaturateTicks(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
 [[nodiscard]] constexpr int32_t Secs2Ticks(int32_t secs) {
-    return secs * 1675 / 92;
+    return SaturateTicks(static_cast<int64_t>(secs) * 1675 / 92);
 }
 [[nodiscard]] constexpr int32_t MSecs2Ticks(int32_t ms) {
-    return static_cast<int32_t>(static_cast<int64_t>(ms) * 1675 / 92000);
+    return SaturateTicks(static_cast<int64_t>(ms) * 1675 / 92000);
 }
 [[nodiscard]] constexpr int32_t Ticks2Secs(int32_t ticks) {
-    return (ticks + 9) * 92 / 1675;
+    return SaturateTicks((static_cast<int64_t>(ticks) + 9) * 92 / 1675);
 }
 
 // A timer in 55 ms ticks on the 64-bit tick clock, so it never wraps.

@@ -222,6 +222,26 @@ TEST_F(DispatcherNotify, TimerFiresOncePerActivationAndRestartsWithItsLastDurati
     EXPECT_EQ(recorder.Notes()[2].wparam, uint32_t(timer));
 }
 
+TEST(TickConversions, IntegerArithmeticWithoutOverflow) {
+    struct Case {
+        int32_t secs, secs_to_ticks, ms, ms_to_ticks, ticks, ticks_to_secs;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0, 0, 0},
+        {1, 18, 1000, 18, 1, 0},
+        {10, 182, 55, 1, 18, 1},
+        // The longest timer and its seconds: the products pass 2^31.
+        {2144570, 39045160, 2000000000, 36413043, MaxTimerTicks, 2144570},
+        // Beyond 32 bits the result saturates instead of wrapping.
+        {INT32_MAX, INT32_MAX, INT32_MAX, 39098207, INT32_MAX, 117951341},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Secs2Ticks(c.secs), c.secs_to_ticks) << c.secs;
+        EXPECT_EQ(MSecs2Ticks(c.ms), c.ms_to_ticks) << c.ms;
+        EXPECT_EQ(Ticks2Secs(c.ticks), c.ticks_to_secs) << c.ticks;
+    }
+}
+
 TEST_F(DispatcherNotify, HandlerDeregisteredDuringANotificationIsNotCalledAgain) {
     NoteRecorder second;
     second.dispatcher = dispatcher.get();
