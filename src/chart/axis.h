@@ -254,6 +254,8 @@ private:
     int32_t MaxLabelsCount(TCanvas& canvas, bool integer_measure) const;
     void AddLabel(double value);
     void CalcTextLabels();
+    // Width of the widest text label (fills the labels first).
+    int32_t TextLabelsWidth(TCanvas& canvas);
     int32_t PixelFrom(double offset, bool from_end) const;
     bool XValuesOnThisAxis(const TPlotSeries& series) const;
 
