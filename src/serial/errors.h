@@ -123,6 +123,11 @@ TDS_SIO_EXCEPTION(EModemStatusMismatch, EModem);
 TDS_SIO_EXCEPTION(EAlreadyDialing, EModem);
 TDS_SIO_EXCEPTION(ENotDialing, EModem);
 
+// File transfer protocols. Their codes raise the group itself.
+TDS_SIO_EXCEPTION(ETimeout, EProtocol);
+TDS_SIO_EXCEPTION(ETooManyErrors, EProtocol);
+TDS_SIO_EXCEPTION(ESequenceError, EProtocol);
+
 // INI database.
 TDS_SIO_EXCEPTION(EKeyTooLong, EINI);
 TDS_SIO_EXCEPTION(EDataTooLarge, EINI);

@@ -78,18 +78,67 @@ INSTANTIATE_TEST_SUITE_P(
         MappedCase{-13942, typeid(ETapi), nullptr},
         MappedCase{-13980, typeid(ERasLoadFail), nullptr}));
 
+// The rest of the mapped codes: the class only (the texts are the message table's).
+INSTANTIATE_TEST_SUITE_P(
+    EveryOtherCode, CheckExceptionMapped,
+    testing::Values(
+        MappedCase{-1003, typeid(EGotQuitMsg), nullptr},
+        MappedCase{-1004, typeid(EBufferTooBig), nullptr},
+        MappedCase{-1005, typeid(EPortNotAssigned), nullptr},
+        MappedCase{-1007, typeid(EModemNotAssigned), nullptr},
+        MappedCase{-1008, typeid(EPhonebookNotAssigned), nullptr},
+        MappedCase{-2002, typeid(EBaudRate), nullptr},
+        MappedCase{-2003, typeid(EByteSize), nullptr}, MappedCase{-2004, typeid(EDefault), nullptr},
+        MappedCase{-2005, typeid(EHardware), nullptr}, MappedCase{-2006, typeid(EMemory), nullptr},
+        MappedCase{-2009, typeid(ENoHandles), nullptr},
+        MappedCase{-2010, typeid(ENoTimers), nullptr},
+        MappedCase{-3005, typeid(EGetBlockFail), nullptr},
+        MappedCase{-3008, typeid(ETracingNotEnabled), nullptr},
+        MappedCase{-3009, typeid(ELoggingNotEnabled), nullptr},
+        MappedCase{-4001, typeid(EModemNotStarted), nullptr},
+        MappedCase{-4002, typeid(EModemBusy), nullptr},
+        MappedCase{-4003, typeid(EModemNotDialing), nullptr},
+        MappedCase{-4006, typeid(EModemNotResponding), nullptr},
+        MappedCase{-4007, typeid(EModemRejectedCommand), nullptr},
+        MappedCase{-4008, typeid(EModemStatusMismatch), nullptr},
+        MappedCase{-6006, typeid(EProtocol), nullptr},
+        MappedCase{-6009, typeid(EProtocol), nullptr},
+        MappedCase{-7001, typeid(EKeyTooLong), nullptr},
+        MappedCase{-7002, typeid(EDataTooLarge), nullptr},
+        MappedCase{-7004, typeid(EIniWrite), nullptr}, MappedCase{-7005, typeid(EIniRead), nullptr},
+        MappedCase{-7006, typeid(EInternal), nullptr},
+        MappedCase{-7007, typeid(ERecordExists), nullptr},
+        MappedCase{-7008, typeid(ERecordNotFound), nullptr},
+        MappedCase{-7010, typeid(EDatabaseFull), nullptr},
+        MappedCase{-7011, typeid(EDatabaseEmpty), nullptr},
+        MappedCase{-7013, typeid(EBadFieldList), nullptr}, MappedCase{-8001, typeid(EFax), nullptr},
+        MappedCase{-8005, typeid(EFax), nullptr}, MappedCase{-8060, typeid(EFax), nullptr},
+        MappedCase{-13803, typeid(ETapi), nullptr}, MappedCase{-13805, typeid(ETapi), nullptr},
+        MappedCase{-13886, typeid(ETapi), nullptr}, MappedCase{-13928, typeid(ETapi), nullptr},
+        MappedCase{-13932, typeid(ETapi), nullptr}, MappedCase{-13935, typeid(ETapi), nullptr},
+        MappedCase{-13936, typeid(ETapi), nullptr}));
+
 TEST(CheckException, GroupsCatchTheirLeaves) {
     EXPECT_THROW(CheckException(nullptr, ecBadId), EOpenComm);
     EXPECT_THROW(CheckException(nullptr, ecPutBlockFail), ESerialIO);
     EXPECT_THROW(CheckException(nullptr, ecBadTriggerHandle), ETrigger);
     EXPECT_THROW(CheckException(nullptr, ecBadArgument), EGeneral);
     EXPECT_THROW(CheckException(nullptr, ecBadId), base::Exception);
+    EXPECT_THROW(CheckException(nullptr, -6006), EProtocol);
+    // The protocol leaves belong to their group.
+    EXPECT_THROW(throw ETimeout(-6006), EProtocol);
+    EXPECT_THROW(throw ETooManyErrors(-6008), EProtocol);
+    EXPECT_THROW(throw ESequenceError(-6009), EProtocol);
 }
 
 TEST(CheckException, UnmappedCodesRaiseSerialIOExceptionWithoutCode) {
     // -1001 has a text of its own, which is not used.
-    for (const int32_t code : {-1, -1001, -3002, -4009, -4021, -5501, -5506, -8006, -13804, -13849,
-                               -13887, -13933, -20000, INT32_MIN}) {
+    for (const int32_t code :
+         {-1, -1001, -3002, -4009, -4021, -5501, -5506, -8006, -13804, -13849, -13887, -13933,
+          -20000, INT32_MIN,
+          // next to the mapped ranges
+          -163, -1010, -2013, -3011, -4000, -5004, -6007, -7009, -7015, -8052, -8054, -8059, -8071,
+          -13800, -13927, -13934, -13937, -13943, -13979, -13981}) {
         try {
             CheckException(nullptr, code);
             ADD_FAILURE() << "nothing raised for " << code;
