@@ -327,7 +327,11 @@ bool TSioBaseDispatcher::CheckDeltaDCD() {
 
 void TSioBaseDispatcher::RefreshLineErrors() {
     std::lock_guard lock(DataSection);
-    LastError |= static_cast<uint32_t>(GetComError(ComStatus)) & leAllBits;
+    // A failed call reports no bits; a negative code read as bits would invent errors.
+    const int32_t bits = GetComError(ComStatus);
+    if (bits > 0) {
+        LastError |= static_cast<uint32_t>(bits) & leAllBits;
+    }
 }
 
 int32_t TSioBaseDispatcher::GetLineError() {

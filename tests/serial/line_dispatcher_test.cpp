@@ -418,6 +418,11 @@ TEST_F(LineTest, LineErrorsAndBreak) {
     d.LastError = 0x0D;
     EXPECT_EQ(d.GetLineError(), leBuffer);
     EXPECT_EQ(d.LastError, 0u);
+
+    // A device that answers with an error code reports no error bits.
+    d.error_bits = static_cast<uint32_t>(ecCommNotOpen);
+    d.RefreshLineErrors();
+    EXPECT_EQ(d.LastError, 0u);
 }
 
 TEST_F(LineTest, BreakOnTheLine) {
