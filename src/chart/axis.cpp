@@ -346,29 +346,33 @@ int32_t TPlotAxis::CalcSpace(TCanvas& canvas) {
 }
 
 void TPlotAxis::CalcPosAxis(const TRect& chart_rect) {
-    const int32_t zone = TickZone();
+    // Labels and title lie outside the plot-area edge: leftwards or upwards for the left
+    // and top axes, rightwards or downwards for the others.
+    int32_t edge = chart_rect.Bottom;
+    int64_t outward = 1;
     switch (kind_) {
     case akLeft:
-        pos_axis_ = chart_rect.Left;
-        pos_labels_ = pos_axis_ - zone;
-        pos_title_ = pos_labels_ - label_space_;
+        edge = chart_rect.Left;
+        outward = -1;
         break;
     case akRight:
-        pos_axis_ = chart_rect.Right;
-        pos_labels_ = pos_axis_ + zone;
-        pos_title_ = pos_labels_ + label_space_;
+        edge = chart_rect.Right;
         break;
     case akTop:
-        pos_axis_ = chart_rect.Top;
-        pos_labels_ = pos_axis_ - zone;
-        pos_title_ = pos_labels_ - label_space_;
+        edge = chart_rect.Top;
+        outward = -1;
         break;
     default:
-        pos_axis_ = chart_rect.Bottom;
-        pos_labels_ = pos_axis_ + zone;
-        pos_title_ = pos_labels_ + label_space_;
         break;
     }
+    const auto clamp32 = [](int64_t value) {
+        return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                        std::numeric_limits<int32_t>::max()));
+    };
+    const int64_t zone = TickZone();
+    pos_axis_ = edge;
+    pos_labels_ = clamp32(edge + outward * zone);
+    pos_title_ = clamp32(edge + outward * (zone + label_space_));
 }
 
 // --- mapping ---
