@@ -253,10 +253,12 @@ int32_t TSioBaseDispatcher::WriteDispatchLog(const std::string& FileName, bool A
     text += std::string("Date/time: ") + date + "\n";
     text += MessageNumberToString(dlHeaderLine1) + "\n";
     text += MessageNumberToString(dlHeaderLine2) + "\n";
-    DLoggingQueue.ForEach([&](const TIOBuffer& block) {
-        const auto* entry = dynamic_cast<const TLogBuffer*>(&block);
+    // Taken out in one step: an entry logged while the text is composed stays for the next
+    // dump instead of being cleared unseen.
+    for (const auto& block : DLoggingQueue.TakeAll()) {
+        const auto* entry = dynamic_cast<const TLogBuffer*>(block.get());
         if (entry == nullptr)
-            return;
+            continue;
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f", entry->FTime / 1000.0);
         const std::string type = MessageNumberToString(dlTypeNameBase + entry->FType);
@@ -270,8 +272,7 @@ int32_t TSioBaseDispatcher::WriteDispatchLog(const std::string& FileName, bool A
         size_t column = std::string(head).size();
         AppendBytes(text, column, entry->FBuffer.data(), entry->FBuffer.size(), InHex, AllHex);
         text += "\n";
-    });
-    DLoggingQueue.Clear();
+    }
     return WriteFile(FileName, Append, text);
 }
 

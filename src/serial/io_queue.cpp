@@ -47,6 +47,22 @@ void TIOQueue::Clear() {
     blocks_.swap(kept);
 }
 
+std::deque<std::unique_ptr<TIOBuffer>> TIOQueue::TakeAll() {
+    std::lock_guard lock(FLock);
+    std::deque<std::unique_ptr<TIOBuffer>> kept;
+    std::deque<std::unique_ptr<TIOBuffer>> taken;
+    for (auto& block : blocks_) {
+        if (block->FInUse) {
+            kept.push_back(std::move(block));
+        } else {
+            bytes_queued_ -= block->FDataSize;
+            taken.push_back(std::move(block));
+        }
+    }
+    blocks_.swap(kept);
+    return taken;
+}
+
 bool TIOQueue::WaitForBuffer(std::chrono::milliseconds timeout) {
     {
         std::lock_guard lock(FLock);

@@ -75,6 +75,8 @@ public:
     std::unique_ptr<TIOBuffer> Pop();
     // Frees every block that is not in use.
     void Clear();
+    // Removes every block that is not in use and hands them over, oldest first.
+    std::deque<std::unique_ptr<TIOBuffer>> TakeAll();
     // True at once when a block is queued, else waits for one up to the time-out.
     bool WaitForBuffer(std::chrono::milliseconds timeout);
     // The event signalled by Push (for waits on several events).
@@ -82,12 +84,6 @@ public:
 
     [[nodiscard]] int64_t FBytesQueued() const;
     [[nodiscard]] size_t Count() const;
-    // Copies of the entries' pointers for reading a queue nobody pushes to (log dumps).
-    template <typename Fn> void ForEach(Fn&& fn) const {
-        std::lock_guard lock(FLock);
-        for (const auto& block : blocks_)
-            fn(*block);
-    }
 
 private:
     mutable std::recursive_mutex FLock;

@@ -250,5 +250,24 @@ TEST(DispatcherQueue, ClearKeepsTheBlockInUse) {
     EXPECT_EQ(queue.FBytesQueued(), 0);
 }
 
+TEST(DispatcherQueue, TakeAllHandsOverEveryBlockNotInUseOldestFirst) {
+    TIOQueue queue;
+    queue.Push(std::make_unique<TDataBuffer>(10));
+    TIOBuffer* held = queue.Peek();
+    queue.Push(std::make_unique<TDataBuffer>(20));
+    queue.Push(std::make_unique<TStatusBuffer>(EV_CTS));
+    queue.Push(std::make_unique<TDataBuffer>(30));
+    const auto taken = queue.TakeAll();
+    ASSERT_EQ(taken.size(), 3u);
+    EXPECT_EQ(taken[0]->FDataSize, 20);
+    EXPECT_NE(dynamic_cast<TStatusBuffer*>(taken[1].get()), nullptr);
+    EXPECT_EQ(taken[2]->FDataSize, 30);
+    EXPECT_EQ(queue.Count(), 1u);
+    EXPECT_EQ(queue.FBytesQueued(), 10);
+    queue.Release(held);
+    EXPECT_EQ(queue.TakeAll().size(), 1u);
+    EXPECT_EQ(queue.FBytesQueued(), 0);
+}
+
 } // namespace
 } // namespace serial::testing
