@@ -97,14 +97,19 @@ int32_t TSioBaseDispatcher::ReadFromQueue(uint8_t* Dest, int32_t Count) {
 }
 
 int32_t TSioBaseDispatcher::FirstBlockUsed() {
-    TIOBuffer* block = FQueue.Peek();
-    if (block == nullptr)
-        return 0;
-    int32_t used = 0;
-    if (auto* data = dynamic_cast<TDataBuffer*>(block))
-        used = data->FDataUsed - data->FDataRead;
-    FQueue.Release(block);
-    return used;
+    while (TIOBuffer* block = FQueue.Peek()) {
+        auto* data = dynamic_cast<TDataBuffer*>(block);
+        if (data != nullptr && data->FDataRead >= data->FDataUsed) {
+            // A data block with nothing unread would hold up every block behind it and
+            // keep the dispatch thread waking for it: drop it.
+            (void)FQueue.Pop();
+            continue;
+        }
+        const int32_t used = data != nullptr ? data->FDataUsed - data->FDataRead : 0;
+        FQueue.Release(block);
+        return used;
+    }
+    return 0;
 }
 
 // ---- Output ----

@@ -230,6 +230,11 @@ TEST(DispatcherQueue, ReadComAndQueueCountsStopAtAStatusBlock) {
     ASSERT_NE(dynamic_cast<TStatusBuffer*>(status.get()), nullptr);
     EXPECT_EQ(d->ReadCom(out, 16), 2);
     EXPECT_EQ(d->FQueue.Count(), 0u);
+    // A data block with nothing unread does not hide the bytes behind it.
+    d->FQueue.Push(data(""));
+    d->FQueue.Push(data("hi"));
+    EXPECT_EQ(d->InQueueUsed(), 2);
+    EXPECT_EQ(d->FQueue.Count(), 1u);
 }
 
 TEST(DispatcherQueue, ClearKeepsTheBlockInUse) {
