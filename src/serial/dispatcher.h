@@ -21,6 +21,12 @@
 //   hands the object to the threads, the last of which frees it. Buffers are freed once,
 //   under their locks; afterwards reads and writes answer ecCommNotOpen.
 //
+// Sources: dispatcher.cpp (opening, closing, worker threads), dispatcher_io.cpp (the rings,
+// reads, writes, flushing, ExtractData), dispatcher_triggers.cpp (trigger tables, handler
+// lists), dispatcher_notify.cpp (fired triggers, delivery), dispatcher_thread.cpp (the
+// dispatch thread's passes), dispatcher_line.cpp (line settings and status),
+// dispatcher_log.cpp (tracing and the dispatch log).
+//
 // Locks (all recursive), in the only orders taken: DataSection -> DispSection -> queue lock;
 // DataSection -> OutputSection. The trace lock and the thread-list lock are leaves.
 #pragma once
