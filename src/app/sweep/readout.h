@@ -21,7 +21,8 @@ struct MinimumRun {
 // The SWR reported for the centre frequency c (whole kHz): the Y of the first point whose X
 // equals c exactly. When no point lies exactly there, the value is interpolated linearly
 // between the neighbouring points and rounded to hundredths (the SWR's resolution); when c
-// lies outside the swept points, or there are none, it is 0, which no measurement gives.
+// lies outside the swept points, or there are none, it is 0: below the SWR axis, where
+// otherwise only a line of four zero fields lands.
 [[nodiscard]] double CenterSwrValue(std::span<const double> xs, std::span<const double> ys,
                                     uint32_t center_khz);
 
