@@ -340,8 +340,8 @@ TEST(TarnelLayout, LoadingThenLoadedThenFormCreate) {
         // stored layout
         "Enabled=true", "StartCond=scAnyData", "EndCond=[ecString]", "EndString=\\r\\n",
         // FormCreate
-        "Enabled=false", "StartCond=scAnyData", "EndCond=[ecString]", "EndString=\r\n",
-        "Enabled=true"};
+        "Enabled=false", "StartCond=scAnyData", "EndCond=[]", "EndCond=[ecString]",
+        "EndString=\r\n", "Enabled=true"};
     ASSERT_EQ(packet_double->log.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(packet_double->log[i], expected[i]) << i;

@@ -48,7 +48,9 @@ void SweepController::FormCreate() {
     // The layout's end string is the letters \r\n; the analyzer's lines end in CR LF.
     packet_.SetEnabled(false);
     packet_.SetStartCond(packet::scAnyData);
-    packet_.SetEndCond(packet::TPacketEndSet().Include(packet::ecString));
+    packet_.SetEndCond(packet::TPacketEndSet()); // cleared, then the end string added
+    packet::TPacketEndSet end_cond = packet_.EndCond();
+    packet_.SetEndCond(end_cond.Include(packet::ecString));
     packet_.SetEndString(state_.LineEnd);
     packet_.SetEnabled(true);
 

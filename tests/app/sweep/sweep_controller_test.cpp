@@ -99,9 +99,9 @@ TEST_F(SweepControllerTest, FormCreateDerivesTheStateFromTheLayout) {
     EXPECT_TRUE(view.muti_scan_enabled);
     EXPECT_EQ(view.swr_label, "");
 
-    const std::vector<std::string> expected_matcher = {"Enabled=false", "StartCond=scAnyData",
-                                                       "EndCond=[ecString]", "EndString=\r\n",
-                                                       "Enabled=true"};
+    const std::vector<std::string> expected_matcher = {"Enabled=false",  "StartCond=scAnyData",
+                                                       "EndCond=[]",     "EndCond=[ecString]",
+                                                       "EndString=\r\n", "Enabled=true"};
     EXPECT_EQ(matcher.log, expected_matcher);
 
     EXPECT_EQ(Bottom().Minimum(), 13675.0);
