@@ -215,6 +215,24 @@ TEST(PlotLayout, AutomaticBottomAxisAndMarginsWithoutBorder) {
     EXPECT_EQ(chart.LeftAxis().IRange(), 2);
 }
 
+TEST(PlotLayout, WidestLabelIsMeasuredBeforeTheBottomZoneShrinksTheArea) {
+    TPlot chart;
+    chart.SetBevelOuter(false);
+    chart.SetMargins(0, 0, 0, 0);
+    TPlotLineSeries s;
+    chart.AddSeries(s);
+    chart.BottomAxis().SetMinMax(0, 10);
+    chart.LeftAxis().SetMinMax(0, 1);
+    test::FixedCanvas canvas;
+    chart.CalcLayout(400, 300, canvas);
+    // Before the bottom zone (21) the left axis spans 300 px: 20 labels of 15 px fit, step
+    // 0.05, widest "0.95" (24) + space + ticks. On the final 279 px only 19 fit: step 0.1.
+    EXPECT_EQ(chart.ChartRect(), (TRect{24 + 6 + 7, 0, 400, 279}));
+    const auto& labels = chart.LeftAxis().LabelList();
+    ASSERT_EQ(labels.size(), 11u);
+    EXPECT_EQ(labels[1].Text, "0.9");
+}
+
 // Settings far outside any sensible value (a corrupt stored layout) give a plot area inside
 // the control and axis positions in the saturated pixel band, never an overflowed int.
 TEST_F(MainWindowChart, AbsurdSettingsSaturateInsteadOfOverflowing) {
