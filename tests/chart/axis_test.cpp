@@ -250,6 +250,22 @@ TEST(AxisMapping, ValuesAndPixelsMapBothWays) {
     EXPECT_EQ(bottom.CalcXPosValue(13678), 102);
     EXPECT_EQ(bottom.CalcXPosValue(13674), 100);
 
+    // Pixel to value is d x IRange / IAxisSize, then added to IMinimum (horizontal) or taken
+    // from IMaximum (vertical). These pixels differ in the last bit under any other order
+    // (d x (IRange / IAxisSize), d / IAxisSizeRange, or the vertical form from IMinimum).
+    Place(bottom, 13675, 14675, 0, 713);
+    for (int32_t d : {121, 250}) {
+        EXPECT_EQ(bottom.CalcPosPoint(d), 13675 + d * 1000.0 / 713) << d;
+    }
+    Place(left, 0, 300, 0, 371);
+    for (int32_t d : {12, 50, 143}) {
+        // Inverted (still set above), d counts from the end; otherwise from the start.
+        EXPECT_EQ(left.CalcPosPoint(371 - d), 300 - d * 300.0 / 371) << d;
+        left.SetInverted(false);
+        EXPECT_EQ(left.CalcPosPoint(d), 300 - d * 300.0 / 371) << d;
+        left.SetInverted(true);
+    }
+
     // A non-positive extent maps every pixel to 0.0.
     bottom.SetPositions(300, 300);
     EXPECT_EQ(bottom.CalcPosPoint(300), 0.0);
