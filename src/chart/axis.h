@@ -10,7 +10,9 @@
 //   the geometry of the last layout; it is zero before the first one, and the mapping
 //   functions read it.
 // - Mapping never produces undefined values: pixels saturate to +/-kPixelLimit, NaN maps to
-//   the centre pixel, and no label loop runs forever on infinite, NaN or zero steps.
+//   the centre pixel, and no label loop runs forever on infinite, NaN or zero steps. Extents
+//   and zone sizes from absurd settings (positions, offsets, tick lengths) saturate the same
+//   way instead of overflowing.
 #pragma once
 
 #include "base/exceptions.h"
