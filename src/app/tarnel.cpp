@@ -256,6 +256,9 @@ void TTarnel::LoadLayout() {
     data_packet_->SetStartCond(packet::scAnyData);
     data_packet_->SetEndCond(packet::TPacketEndSet(packet::ecString));
     data_packet_->SetEndString("\\r\\n");
+    data_packet_->OnStringPacket = [this](std::string_view data) {
+        SioDataPacketStringPacket(data);
+    };
 
     // Centred on the screen that shows the window.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -32,16 +32,15 @@ protected:
     TarnelSweep() {
         auto port_double = std::make_unique<test::RecordingComPort>();
         port = port_double.get();
-        window = std::make_unique<TTarnel>(std::move(port_double),
-                                           std::make_unique<test::RecordingDataPacket>());
+        auto packet_double = std::make_unique<test::RecordingDataPacket>();
+        packet = packet_double.get();
+        window = std::make_unique<TTarnel>(std::move(port_double), std::move(packet_double));
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
 
-    // Delivers a line the way the packet matcher does: what the handler raises is shown.
-    void Line(const std::string& line) {
-        base::RunHandler([&] { window->SioDataPacketStringPacket(line); });
-    }
+    // Delivers a line through the matcher's event, as the packet matcher does.
+    void Line(const std::string& line) { packet->Deliver(line); }
     void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     // A sweep's answer: the start marker, then one line per point (`special` at its index).
     void Answer(int points, const std::map<int, const char*>& special = {}) {
@@ -61,6 +60,7 @@ protected:
 
     base::RecordingErrorDisplay errors; // installed before the window exists
     test::RecordingComPort* port = nullptr;
+    test::RecordingDataPacket* packet = nullptr;
     std::unique_ptr<TTarnel> window;
 };
 

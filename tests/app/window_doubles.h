@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/sweep/components.h"
+#include "base/error_display.h"
 #include "base/exceptions.h"
 
 #include <functional>
@@ -77,6 +78,16 @@ public:
     std::vector<std::string> log;
     // Run at every property write, before it is logged (lets a test look at the window).
     std::function<void(const std::string&)> on_write;
+
+    // Delivers a line the way the packet matcher does: through OnStringPacket, showing what
+    // the handler raises.
+    void Deliver(const std::string& line) {
+        base::RunHandler([&] {
+            if (OnStringPacket) {
+                OnStringPacket(line);
+            }
+        });
+    }
 
 private:
     void Log(const std::string& entry) {

@@ -9,7 +9,9 @@
 #include "packet/packet_types.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace app {
 
@@ -31,10 +33,14 @@ public:
     virtual void PutString(const std::string& text) = 0;
 };
 
-// SioDataPacket: the matcher properties that FormCreate sets.
+// SioDataPacket: the matcher properties that FormCreate sets, and its line event.
 class IDataPacket {
 public:
     virtual ~IDataPacket() = default;
+
+    // Called with each complete line, terminator included. The matcher is the caller: it
+    // shows what the handler raises and goes on matching.
+    std::function<void(std::string_view)> OnStringPacket;
 
     [[nodiscard]] virtual bool Enabled() const = 0;
     virtual void SetEnabled(bool enabled) = 0;
