@@ -6,6 +6,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <new>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <typeindex>
@@ -29,6 +30,11 @@ struct MappedCase {
     std::type_index type;
     const char* message; // nullptr: not checked
 };
+
+// Names each case by its code in test listings.
+void PrintTo(const MappedCase& c, std::ostream* os) {
+    *os << c.code;
+}
 
 class CheckExceptionMapped : public testing::TestWithParam<MappedCase> {};
 
