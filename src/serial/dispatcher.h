@@ -225,6 +225,8 @@ public:
     void ClearTracing();
     void AbortTracing();
     void AddTraceEntry(char Kind, uint8_t C);
+    // The bytes of one block, under one lock: the data paths trace whole blocks.
+    void AddTraceBlock(char Kind, const uint8_t* Block, uint32_t Len);
     int32_t DumpTrace(const std::string& FileName, bool InHex, bool AllHex);
     int32_t AppendTrace(const std::string& FileName, bool InHex, bool AllHex);
     void InitDispatchLogging(uint32_t QueueSize);

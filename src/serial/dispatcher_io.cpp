@@ -136,8 +136,7 @@ int32_t TSioBaseDispatcher::PutBlock(const uint8_t* Block, uint32_t Len) {
     }
     OutSentPending = true;
     LogEvent(dtDispatch, dstWriteCom, Len, Block, Len);
-    for (uint32_t i = 0; i < Len; ++i)
-        AddTraceEntry('T', Block[i]);
+    AddTraceBlock('T', Block, Len);
     return 0;
 }
 
@@ -211,8 +210,7 @@ int32_t TSioBaseDispatcher::GetBlock(uint8_t* Block, uint32_t Len) {
         DispatchFull = false;
         DispSpaceEvent.Set();
     }
-    for (uint32_t i = 0; i < Len; ++i)
-        AddTraceEntry('R', Block[i]);
+    AddTraceBlock('R', Block, Len);
     return n;
 }
 

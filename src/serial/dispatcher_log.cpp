@@ -121,14 +121,20 @@ void TSioBaseDispatcher::AbortTracing() {
 }
 
 void TSioBaseDispatcher::AddTraceEntry(char Kind, uint8_t C) {
+    AddTraceBlock(Kind, &C, 1);
+}
+
+void TSioBaseDispatcher::AddTraceBlock(char Kind, const uint8_t* Block, uint32_t Len) {
     std::lock_guard lock(trace_lock_);
     if (!TracingOn || TraceMax == 0)
         return;
-    TraceQueue[TraceIndex * 2] = static_cast<uint8_t>(Kind);
-    TraceQueue[TraceIndex * 2 + 1] = C;
-    if (++TraceIndex >= TraceMax) {
-        TraceIndex = 0;
-        TraceWrapped = true;
+    for (uint32_t i = 0; i < Len; ++i) {
+        TraceQueue[TraceIndex * 2] = static_cast<uint8_t>(Kind);
+        TraceQueue[TraceIndex * 2 + 1] = Block[i];
+        if (++TraceIndex >= TraceMax) {
+            TraceIndex = 0;
+            TraceWrapped = true;
+        }
     }
 }
 
