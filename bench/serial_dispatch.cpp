@@ -69,7 +69,7 @@ struct OpenPort {
     }
 };
 
-// Arrivals of state.range(0) bytes, up to 64 of them in flight.
+// Arrivals of state.range(0) bytes each, pushed as the read thread would push them.
 void BM_QueueToAvailHandler(benchmark::State& state) {
     OpenPort port;
     const auto size = static_cast<int32_t>(state.range(0));
