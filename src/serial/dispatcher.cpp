@@ -104,30 +104,17 @@ bool TSioBaseDispatcher::Shutdown() {
         else
             DonePort();
     }
-    auto& loop = base::CurrentMessageLoop();
-    const bool owner = loop.IsOwnerThread();
-    const auto deadline = std::chrono::steady_clock::now() + ThreadWaitLimit;
     // True when every worker has gone; false at the deadline, or at once when called on a
     // worker of this dispatcher (it never waits for itself).
-    auto wait_for_threads = [&] {
-        while (true) {
-            {
-                std::lock_guard lock(threads_lock_);
-                if (ActiveThreads.load() == 0)
-                    return true;
-                for (auto* t : {ComThread, fDispThread, OutThread, StatusThread}) {
-                    if (t != nullptr && t->ThreadId.load() == CurrentThreadId())
-                        return false;
-                }
-            }
-            if (std::chrono::steady_clock::now() >= deadline)
+    const bool gone = WaitForThreads(ThreadWaitLimit, [this]() -> std::optional<bool> {
+        if (ActiveThreads.load() == 0)
+            return true;
+        for (auto* t : {ComThread, fDispThread, OutThread, StatusThread}) {
+            if (t != nullptr && t->ThreadId.load() == CurrentThreadId())
                 return false;
-            if (owner)
-                loop.ProcessMessages();
-            (void)thread_gone_.Wait(kPollSlice);
         }
-    };
-    const bool gone = wait_for_threads();
+        return std::nullopt;
+    });
     fOwner = nullptr;
     return gone;
 }
@@ -339,17 +326,26 @@ bool TSioBaseDispatcher::ThreadRunning(TSioDispatcherThread* TSioBaseDispatcher:
 
 bool TSioBaseDispatcher::WaitThreadGone(TSioDispatcherThread* TSioBaseDispatcher::*slot,
                                         std::chrono::milliseconds limit) {
+    return WaitForThreads(limit, [this, slot]() -> std::optional<bool> {
+        const TSioDispatcherThread* t = this->*slot;
+        if (t == nullptr)
+            return true;
+        if (t->ThreadId.load() == CurrentThreadId())
+            return false;
+        return std::nullopt;
+    });
+}
+
+bool TSioBaseDispatcher::WaitForThreads(std::chrono::milliseconds limit,
+                                        const std::function<std::optional<bool>()>& check) {
     auto& loop = base::CurrentMessageLoop();
     const bool owner = loop.IsOwnerThread();
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (true) {
         {
             std::lock_guard lock(threads_lock_);
-            TSioDispatcherThread* t = this->*slot;
-            if (t == nullptr)
-                return true;
-            if (t->ThreadId.load() == CurrentThreadId())
-                return false;
+            if (const std::optional<bool> answer = check())
+                return *answer;
         }
         if (std::chrono::steady_clock::now() >= deadline)
             return false;

@@ -42,8 +42,10 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -401,6 +403,10 @@ protected:
     // thread itself. On the owner thread the pending synchronized calls run meanwhile.
     bool WaitThreadGone(TSioDispatcherThread* TSioBaseDispatcher::*slot,
                         std::chrono::milliseconds limit);
+    // The bounded wait behind both: check runs under threads_lock_ and answers true (done),
+    // false (give up) or nothing (keep waiting, at most limit).
+    bool WaitForThreads(std::chrono::milliseconds limit,
+                        const std::function<std::optional<bool>()>& check);
     // A thread-safe read of a thread slot.
     [[nodiscard]] bool ThreadRunning(TSioDispatcherThread* TSioBaseDispatcher::*slot);
     // Copies bytes into the output ring (the caller made sure they fit); false when the
