@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cxxabi.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <typeinfo>
+#include <utility>
 #include <unistd.h>
 
 namespace serial {
@@ -88,12 +90,48 @@ void TSioDispatcherDeleter::operator()(TSioBaseDispatcher* dispatcher) const {
 // ---- Life cycle ----
 
 TSioBaseDispatcher::TSioBaseDispatcher(base::TComponent* Owner) : fOwner(Owner) {
+    wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     fHandle = AddToPortList(this);
 }
 
 TSioBaseDispatcher::~TSioBaseDispatcher() {
     ReleaseBuffers();
     RemoveFromPortList(fHandle);
+    if (wake_fd_ >= 0)
+        ::close(wake_fd_);
+}
+
+void TSioBaseDispatcher::StopThreads() {
+    KillThreads = true;
+    if (wake_fd_ >= 0) {
+        const uint64_t one = 1;
+        (void)!::write(wake_fd_, &one, sizeof one);
+    }
+}
+
+void TSioBaseDispatcher::CloseWhenThreadsGone(std::function<void()> close) {
+    {
+        std::lock_guard lock(threads_lock_);
+        if (ActiveThreads.load() > 0) {
+            close_on_last_thread_ = std::move(close);
+            return;
+        }
+    }
+    close();
+}
+
+bool TSioBaseDispatcher::WaitRunningCalls(base::Event& event, std::chrono::milliseconds limit) {
+    auto& loop = base::CurrentMessageLoop();
+    if (!loop.IsOwnerThread())
+        return event.Wait(limit);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (true) {
+        if (event.Wait(kPollSlice))
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        loop.ProcessMessages();
+    }
 }
 
 bool TSioBaseDispatcher::Shutdown() {
@@ -135,6 +173,10 @@ int32_t TSioBaseDispatcher::InitPort(const std::string& ComName, int32_t Baud, i
     KillThreads = false;
     ClosePending = false;
     shut_down_ = false;
+    if (wake_fd_ >= 0) {
+        uint64_t count = 0;
+        (void)!::read(wake_fd_, &count, sizeof count); // clear a stop left from an earlier open
+    }
 
     LastSystemError = 0;
     const int32_t handle = OpenCom(ComName, InSize, OutSize);
@@ -212,7 +254,10 @@ int32_t TSioBaseDispatcher::InitPort(const std::string& ComName, int32_t Baud, i
     TimeBase = base::TickMilliseconds();
     DLoggingOn = false;
     DLoggingMax = 0;
-    StartDispatcher();
+    if (const int32_t code = StartDispatcher(); code < 0) {
+        DonePort();
+        return code;
+    }
     return 0;
 }
 
@@ -288,6 +333,8 @@ void TSioBaseDispatcher::ThreadGone(TSioDispatcherThread& thread) {
                 *slot = nullptr;
         }
         if (--ActiveThreads == 0) {
+            if (close_on_last_thread_)
+                std::exchange(close_on_last_thread_, nullptr)();
             DispActive = false;
             abandoned = std::move(orphan_);
         }

@@ -174,6 +174,13 @@ public:
     void DonePort();
     void ThreadStart(TSioDispatcherThread& thread);
     void ThreadGone(TSioDispatcherThread& thread);
+    // Tells the worker threads to stop: sets KillThreads and makes WakeFd readable, so a
+    // thread blocked in poll notices at once. Every place that stops the threads calls it.
+    void StopThreads();
+    // A descriptor that becomes readable (and stays so) once the threads are to stop; device
+    // layers add it to their poll sets. -1 when it could not be made (threads then notice
+    // the stop at their next bounded wake-up).
+    [[nodiscard]] int WakeFd() const { return wake_fd_; }
 
     // ---- Output ----
     int32_t PutBlock(const uint8_t* Block, uint32_t Len);
@@ -257,7 +264,9 @@ public:
     virtual bool WaitComEvent(uint32_t& Mask) = 0;
     virtual bool SetupCom(int32_t InSize, int32_t OutSize) = 0;
     virtual void DonePortPrim();
-    virtual void StartDispatcher() = 0;
+    // Starts the worker threads: 0, or a negative code when one could not be started (the
+    // threads already started are stopped again and the open fails).
+    virtual int32_t StartDispatcher() = 0;
     virtual void StopDispatcher() = 0;
     virtual int32_t OutBufUsed() = 0;
     virtual int32_t InQueueUsed();
@@ -339,6 +348,9 @@ public:
     bool PortHandlerInstalled = false;
     std::atomic<bool> HandlerServiceNeeded{false};
     std::string DeviceName; // "COM%d", set by the com port
+    // A device layer's own text for its last failed open (ecAccessDenied names the device
+    // and what the user can do); empty when the code's text says it all.
+    std::string LastErrorText;
     std::atomic<bool> KillThreads{false};
     std::atomic<bool> ClosePending{false};
     std::atomic<bool> DispActive{false};
@@ -397,8 +409,8 @@ protected:
     // pointer stays valid until the thread's ThreadGone.
     TSioDispatcherThread* LaunchThread(std::unique_ptr<TSioDispatcherThread> thread,
                                        TSioDispatcherThread* TSioBaseDispatcher::*slot);
-    // Starts the dispatch thread (the device layer calls it second).
-    void StartDispThread();
+    // Starts the dispatch thread (the device layer calls it second); false when it could not.
+    bool StartDispThread();
     // Waits until the thread in slot has gone, at most limit; never waits for the calling
     // thread itself. On the owner thread the pending synchronized calls run meanwhile.
     bool WaitThreadGone(TSioDispatcherThread* TSioBaseDispatcher::*slot,
@@ -423,6 +435,22 @@ protected:
     int32_t FirstBlockUsed();
     // The reason for the last failed device call, as a positive system error number.
     int32_t LastSystemError = 0;
+
+    // Device calls of every thread run under DeviceSection, so a device handle is never
+    // closed under a call in progress. A leaf lock.
+    std::recursive_mutex DeviceSection;
+    // Runs close at once when no worker thread is left, otherwise hands it to the last
+    // worker thread, which runs it in its ThreadGone. A device layer closes its handle this
+    // way, so no thread can reach a closed (or reused) descriptor.
+    void CloseWhenThreadsGone(std::function<void()> close);
+    // Waits for event at most limit; on the owner thread the pending synchronized calls run
+    // meanwhile, so a worker blocked in Synchronize can finish. True when it was signalled.
+    static bool WaitRunningCalls(base::Event& event, std::chrono::milliseconds limit);
+    // Bytes the write thread has taken from the output ring and not yet handed to the
+    // device: TakeOutputRing sets it, the write thread lowers it as it writes and clears it
+    // when a block is done or dropped. Part of OutBufUsed, so a drain sees them.
+    void SetOutInFlight(int32_t count) { out_in_flight_ = count; }
+    [[nodiscard]] int32_t OutInFlight() const { return out_in_flight_.load(); }
 
     // Worker threads (observers; guarded by threads_lock_).
     TSioDispatcherThread* ComThread = nullptr;
@@ -511,6 +539,9 @@ private:
     std::unique_ptr<TSioBaseDispatcher, PlainDelete> orphan_; // self, once abandoned
     base::Event thread_gone_{false, false};
     bool shut_down_ = false;
+    std::function<void()> close_on_last_thread_; // threads_lock_
+    int wake_fd_ = -1;                            // eventfd, see WakeFd
+    std::atomic<int32_t> out_in_flight_{0};
 };
 
 } // namespace serial

@@ -20,8 +20,9 @@ protected:
     void Execute() override { H.DispatchLoop(*this); }
 };
 
-void TSioBaseDispatcher::StartDispThread() {
-    (void)LaunchThread(std::make_unique<TDispThread>(*this), &TSioBaseDispatcher::fDispThread);
+bool TSioBaseDispatcher::StartDispThread() {
+    return LaunchThread(std::make_unique<TDispThread>(*this), &TSioBaseDispatcher::fDispThread) !=
+           nullptr;
 }
 
 // ---- Dispatch thread ----

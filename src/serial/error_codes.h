@@ -70,6 +70,9 @@ inline constexpr int32_t ecNoHandles = -2009;
 inline constexpr int32_t ecNoTimers = -2010;
 inline constexpr int32_t ecNoPortSelected = -2011;
 inline constexpr int32_t ecNotOpenedByTapi = -2012;
+// Access to the device was denied (permissions). No table entry uses it: the device layer
+// gives the text, which names the device (TSioBaseDispatcher::LastErrorText).
+inline constexpr int32_t ecAccessDenied = -2020;
 
 // Serial input and output.
 inline constexpr int32_t ecNullApi = -3001;

@@ -69,7 +69,7 @@ public:
         return true;
     }
     bool SetupCom(int32_t, int32_t) override { return true; }
-    void StartDispatcher() override {}
+    int32_t StartDispatcher() override { return 0; }
     void StopDispatcher() override {}
     int32_t OutBufUsed() override {
         ++out_used_looks;

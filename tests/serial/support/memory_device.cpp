@@ -30,21 +30,6 @@ bool SameName(const std::string& a, const std::string& b) {
            });
 }
 
-// Waits for an event; on the owner thread the pending synchronized calls run meanwhile.
-bool WaitRunningCalls(base::Event& event, std::chrono::milliseconds limit) {
-    auto& loop = base::CurrentMessageLoop();
-    if (!loop.IsOwnerThread())
-        return event.Wait(limit);
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (true) {
-        if (event.Wait(std::chrono::milliseconds(2)))
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        loop.ProcessMessages();
-    }
-}
-
 } // namespace
 
 // ---- TMemoryLine ----
@@ -202,7 +187,7 @@ protected:
                 if (line->fail_reads) {
                     line->fail_reads = false;
                     ReturnValue = ecDeviceRead;
-                    d.KillThreads = true;
+                    d.StopThreads();
                     return;
                 }
                 auto block = std::make_unique<TDataBuffer>(kBlockSize);
@@ -283,7 +268,7 @@ protected:
                 if (!Transmit(d, block)) {
                     if (d.CidEx >= 0)
                         ReturnValue = ecDeviceWrite;
-                    d.KillThreads = true;
+                    d.StopThreads();
                     return;
                 }
             }
@@ -444,16 +429,18 @@ bool TSioMemoryDispatcher::SetupCom(int32_t, int32_t) {
     return true;
 }
 
-void TSioMemoryDispatcher::StartDispatcher() {
+int32_t TSioMemoryDispatcher::StartDispatcher() {
     std::lock_guard lock(DataSection);
     if (DispActive)
         throw base::EInvalidOperation("Dispatcher already started.");
     KillThreads = false;
     FSerialEvent.Reset();
-    (void)LaunchThread(std::make_unique<ReadThread>(*this), &TSioMemoryDispatcher::ComThread);
-    StartDispThread();
-    (void)LaunchThread(std::make_unique<WriteThread>(*this), &TSioMemoryDispatcher::OutThread);
-    (void)LaunchThread(std::make_unique<StatusThread_>(*this), &TSioMemoryDispatcher::StatusThread);
+    const bool started =
+        LaunchThread(std::make_unique<ReadThread>(*this), &TSioMemoryDispatcher::ComThread) &&
+        StartDispThread() &&
+        LaunchThread(std::make_unique<WriteThread>(*this), &TSioMemoryDispatcher::OutThread) &&
+        LaunchThread(std::make_unique<StatusThread_>(*this), &TSioMemoryDispatcher::StatusThread);
+    return started ? 0 : ecOutOfMemory;
 }
 
 void TSioMemoryDispatcher::StopDispatcher() {
@@ -492,7 +479,7 @@ int32_t TSioMemoryDispatcher::CloseCom() {
     if (CloseComActive.exchange(true))
         return 0;
     if (DispActive) {
-        KillThreads = true;
+        StopThreads();
         if (StatusThreadRunning()) {
             line_->changed.Set();
             (void)WaitThreadGone(&TSioMemoryDispatcher::StatusThread, ThreadWaitLimit);

@@ -114,7 +114,7 @@ public:
     int32_t WriteCom(const uint8_t* Data, int32_t Len) override;
     bool WaitComEvent(uint32_t& Mask) override;
     bool SetupCom(int32_t InSize, int32_t OutSize) override;
-    void StartDispatcher() override;
+    int32_t StartDispatcher() override;
     void StopDispatcher() override;
     int32_t OutBufUsed() override;
     int32_t InQueueUsed() override;
