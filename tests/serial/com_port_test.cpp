@@ -3,6 +3,7 @@
 #include "serial/com_port_fixture.h"
 #include "serial/errors.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -454,6 +455,8 @@ TEST_F(ComPortTest, TriggersOfTheLastCloseComeBackAtTheNextOpen) {
 // A user that, like the packet manager, adds a timer trigger at ctOpen and removes it at
 // ctClosing keeps it across a change of port; the triggers of the old port come back once.
 TEST_F(ComPortTest, ChangingThePortWhileOpenClosesAndReopensRestoringTriggersOnce) {
+    TempDir dir;
+    port->SetTraceName(dir.File("serial.trc"));
     port->SetComNumber(1);
     uint16_t user_timer = 0;
     UserLog::User& user = users.Add("M");
