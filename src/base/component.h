@@ -36,6 +36,10 @@ public:
         return ref;
     }
 
+    // The components this one owns, in the order it took them.
+    [[nodiscard]] size_t ComponentCount() const { return owned_.size(); }
+    [[nodiscard]] TComponent* Components(size_t index) const { return owned_.at(index).get(); }
+
 protected:
     // Called first by the destructor of the most derived class that needs to know.
     void MarkDestroying() { destroying_ = true; }

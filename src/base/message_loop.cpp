@@ -9,6 +9,8 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace base {
 
@@ -46,7 +48,9 @@ struct QueueMessageLoop::State {
     std::mutex mutex;
     std::condition_variable work_arrived;     // a post or a synchronized call was queued
     std::deque<std::function<void()>> posted; // guarded by mutex
-    uint64_t arrivals = 0;                    // guarded by mutex; counts every queued call
+    // Delayed posts with their due times, in the order posted; guarded by mutex.
+    std::vector<std::pair<std::chrono::steady_clock::time_point, std::function<void()>>> delayed;
+    uint64_t arrivals = 0; // guarded by mutex; counts every queued call
 
     void NoteArrival() {
         {
@@ -72,6 +76,14 @@ void QueueMessageLoop::Post(std::function<void()> fn) {
     {
         std::lock_guard lock(state_->mutex);
         state_->posted.push_back(std::move(fn));
+    }
+    state_->NoteArrival();
+}
+
+void QueueMessageLoop::PostDelayed(std::function<void()> fn, std::chrono::milliseconds delay) {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->delayed.emplace_back(std::chrono::steady_clock::now() + delay, std::move(fn));
     }
     state_->NoteArrival();
 }
@@ -110,6 +122,16 @@ int QueueMessageLoop::Pump() {
     {
         std::lock_guard lock(state_->mutex);
         batch.swap(state_->posted);
+        const auto now = std::chrono::steady_clock::now();
+        auto& delayed = state_->delayed;
+        for (auto it = delayed.begin(); it != delayed.end();) {
+            if (it->first <= now) {
+                batch.push_back(std::move(it->second));
+                it = delayed.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
     for (auto& fn : batch) {
         RunHandler(fn);

@@ -26,6 +26,10 @@ public:
     // Runs fn later on the owner thread (deferred close, deferred destruction, error boxes).
     virtual void Post(std::function<void()> fn) = 0;
 
+    // Runs fn on the owner thread once delay has passed (a retry that must not spin the
+    // loop while it waits for another thread).
+    virtual void PostDelayed(std::function<void()> fn, std::chrono::milliseconds delay) = 0;
+
     // Runs fn on the owner thread while the caller waits for it to finish (bounded by
     // kSynchronizeLimit for the start of the call).
     virtual void Synchronize(std::function<void()> fn) = 0;
@@ -48,8 +52,8 @@ MessageLoop& CurrentMessageLoop();
 void SetMessageLoop(MessageLoop* loop);
 
 // A plain loop for headless programs and tests: the owner thread is the one that created
-// it; Pump() runs everything pending (posted and synchronized), ProcessMessages() only the
-// synchronized calls.
+// it; Pump() runs everything pending (posted and synchronized, delayed posts once due),
+// ProcessMessages() only the synchronized calls.
 class QueueMessageLoop : public MessageLoop {
 public:
     QueueMessageLoop();
@@ -58,13 +62,14 @@ public:
     ~QueueMessageLoop() override;
 
     void Post(std::function<void()> fn) override;
+    void PostDelayed(std::function<void()> fn, std::chrono::milliseconds delay) override;
     void Synchronize(std::function<void()> fn) override;
     [[nodiscard]] bool SynchronizeFor(std::function<void()> fn,
                                       std::chrono::milliseconds timeout) override;
     void ProcessMessages() override;
     [[nodiscard]] bool IsOwnerThread() const override;
 
-    // Runs all pending calls; returns how many ran.
+    // Runs all pending calls (delayed ones that are due); returns how many ran.
     int Pump();
     // Pumps until pred() is true or the time-out passes; returns pred().
     bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout);

@@ -179,6 +179,10 @@ ESioException::ESioException(int32_t code, bool /*pass_thru*/)
 ESioException::ESioException(UnknownTag, std::string message)
     : Exception(std::move(message)), ErrorCode(0) {}
 
+EAccessDenied::EAccessDenied(std::string message) : EOpenComm(UnknownTag{}, std::move(message)) {
+    ErrorCode = ecAccessDenied;
+}
+
 ESioException ESioException::CreateUnknown(std::string message, int32_t /*dummy*/) {
     return ESioException(UnknownTag{}, std::move(message));
 }

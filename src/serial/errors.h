@@ -145,6 +145,13 @@ TDS_SIO_EXCEPTION(ERasLoadFail, ERas);
 
 #undef TDS_SIO_EXCEPTION
 
+// Access to the device was denied (ecAccessDenied). The message is the device layer's own
+// text, which names the device and what the user can do about it.
+class EAccessDenied : public EOpenComm {
+public:
+    explicit EAccessDenied(std::string message);
+};
+
 // Exceptions of the pager and phone components: outside the serial tree, with their own code.
 class ESioPagerException : public base::Exception {
 public:

@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
+#include <QTimer>
 
 namespace base {
 
@@ -22,6 +23,11 @@ void QtMessageLoop::Post(std::function<void()> fn) {
     // A posted call runs from Qt's event loop, which must never see an exception.
     QMetaObject::invokeMethod(
         receiver_.get(), [fn = std::move(fn)] { RunHandler(fn); }, Qt::QueuedConnection);
+}
+
+void QtMessageLoop::PostDelayed(std::function<void()> fn, std::chrono::milliseconds delay) {
+    // The timer belongs to the receiver, so a loop destroyed first drops the call.
+    QTimer::singleShot(delay, receiver_.get(), [fn = std::move(fn)] { RunHandler(fn); });
 }
 
 void QtMessageLoop::Synchronize(std::function<void()> fn) {

@@ -24,6 +24,7 @@ public:
     QtMessageLoop& operator=(const QtMessageLoop&) = delete;
 
     void Post(std::function<void()> fn) override;
+    void PostDelayed(std::function<void()> fn, std::chrono::milliseconds delay) override;
     void Synchronize(std::function<void()> fn) override;
     [[nodiscard]] bool SynchronizeFor(std::function<void()> fn,
                                       std::chrono::milliseconds timeout) override;
