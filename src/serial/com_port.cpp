@@ -70,7 +70,9 @@ void TSioCustomComPort::SetDeviceLayer(TDeviceLayer Value) {
 void TSioCustomComPort::SetComNumber(uint16_t Value) {
     if (Value == FComNumber)
         return;
-    if (FPortState == psClosed || Loading() || Designing()) {
+    // A port not open (or still closing, with any open that is pending) takes the number
+    // at its next open.
+    if (FPortState != psOpen || Loading() || Designing()) {
         FComNumber = Value;
         return;
     }

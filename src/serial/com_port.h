@@ -13,10 +13,14 @@
 //   no thread, the settings as they were set.
 // - Reading line status, counts or flow state of a closed port never opens it; output and
 //   input operations open it first when AutoOpen is set, else raise ECommNotOpen.
-// - A close asked for while the dispatch thread is inside a notification finishes later on
-//   the owner thread (the port is psShuttingDown until then); the users hear ctClosing and
-//   ctClosed only once the dispatch thread has left the notification, and a request to open
-//   meanwhile is kept (OpenPending). Destroying the component finishes such a close.
+// - Closing stops the dispatcher before the users hear ctClosing (it is still there, its
+//   threads gone, so a user can remove its triggers) and ctClosed (it is gone): no user is
+//   told while the dispatch thread is inside a notification. A user that raises does not
+//   stop the close; the first exception is raised once the port is closed.
+// - A close asked for while the dispatch thread is inside a notification (from a trigger
+//   event, say) finishes later on the owner thread on a short timer; until then the port is
+//   psShuttingDown: output raises ECommNotOpen, input and triggers do nothing, a request to
+//   open is kept (OpenPending). Destroying the component finishes such a close.
 //
 // Sources: com_port.cpp (properties, flow control), com_port_open.cpp (opening, closing,
 // loading, the deferred close), com_port_users.cpp (the user list), com_port_io.cpp (output,

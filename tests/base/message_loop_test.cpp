@@ -41,6 +41,17 @@ TEST(QueueMessageLoop, ACallThatPostsItselfWaitsForTheNextPump) {
     EXPECT_EQ(runs, 2);
 }
 
+TEST(QueueMessageLoop, ADelayedPostRunsOnlyOnceDue) {
+    QueueMessageLoop loop;
+    std::vector<int> order;
+    loop.PostDelayed([&] { order.push_back(1); }, std::chrono::hours(1));
+    loop.PostDelayed([&] { order.push_back(2); }, milliseconds(1));
+    loop.Post([&] { order.push_back(3); });
+    EXPECT_TRUE(loop.PumpUntil([&] { return order.size() >= 2; }, kLong));
+    EXPECT_EQ(order, (std::vector<int>{3, 2}));
+    EXPECT_EQ(loop.Pump(), 0) << "the call an hour away waits";
+}
+
 TEST(QueueMessageLoop, AnExceptionFromAPostedCallIsShownAndPumpingGoesOn) {
     RecordingErrorDisplay display;
     QueueMessageLoop loop;

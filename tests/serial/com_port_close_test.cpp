@@ -90,7 +90,9 @@ protected:
             }
             cp.SetOpen(true); // remembered until the close has finished
             open_pending = cp.OpenPending();
-            cp.SetOpen(false); // and forgotten again
+            cp.SetOpen(false);  // and forgotten again
+            cp.SetComNumber(2); // kept for the next open, which nobody asked for
+            open_pending_after_number = cp.OpenPending();
         });
         line->Arrive("x");
         ASSERT_TRUE(WaitFor([&] { return closed_in_event; }));
@@ -102,6 +104,7 @@ protected:
     Strings heard_in_event;
     bool put_refused = false;
     bool open_pending = false;
+    bool open_pending_after_number = true;
 };
 
 TEST_F(DeferredClose, CloseFromATriggerEventFinishesAfterTheEventOnATimer) {
@@ -110,12 +113,15 @@ TEST_F(DeferredClose, CloseFromATriggerEventFinishesAfterTheEventOnATimer) {
     EXPECT_TRUE(heard_in_event.empty());
     EXPECT_TRUE(put_refused);
     EXPECT_TRUE(open_pending);
+    EXPECT_FALSE(open_pending_after_number);
 
     EXPECT_TRUE(WaitFor([&] { return port->PortState() == psClosed; }));
     EXPECT_FALSE(port->Open());
     EXPECT_FALSE(port->OpenPending());
     EXPECT_EQ(users.entries, (Strings{"M:closing", "M:closed"}));
     EXPECT_FALSE(line->InUse());
+    EXPECT_FALSE(lines[2]->InUse());
+    EXPECT_EQ(port->ComNumber(), 2);
     EXPECT_EQ(line->Sent(), "");
     // The close waited for the dispatch thread through delayed posts, not by posting
     // itself again at once.
@@ -131,12 +137,13 @@ TEST_F(DeferredClose, AnOpenAskedForDuringTheCloseFollowsIt) {
         closed_in_event = true;
         cp.SetOpen(false);
         cp.SetOpen(true);
+        cp.SetComNumber(2); // the pending open goes to the new port
     });
     line->Arrive("x");
     ASSERT_TRUE(WaitFor([&] { return closed_in_event && port->PortState() == psOpen; }));
     EXPECT_EQ(users.entries, (Strings{"M:closing", "M:closed", "M:open"}));
-    EXPECT_EQ(line->OpenCount(), 2);
-    EXPECT_TRUE(line->InUse());
+    EXPECT_FALSE(line->InUse());
+    EXPECT_TRUE(lines[2]->InUse());
 }
 
 TEST_F(DeferredClose, DestroyingThePortFinishesAPendingClose) {

@@ -314,6 +314,36 @@ TEST_F(ComPortTest, FlowSettingsCorrectTheirLimits) {
     EXPECT_FALSE(p->RTS());
 }
 
+TEST_F(ComPortTest, FlowStateReportsTheHoldOfTheFlowControlInForce) {
+    struct Case {
+        THWFlowOptions hw;
+        TSWFlowOptions sw;
+        bool cts_hold, dsr_hold, xoff_hold, xoff_sent;
+        TFlowControlState expected;
+    } cases[] = {
+        {{}, swfNone, true, true, true, true, fcOff},
+        {{hwfUseRTS, hwfRequireCTS}, swfNone, false, false, false, false, fcOn},
+        {{hwfUseRTS, hwfRequireCTS}, swfNone, true, false, false, false, fcCtsHold},
+        {{hwfUseDTR, hwfRequireDSR}, swfNone, false, true, false, false, fcDsrHold},
+        {{}, swfBoth, false, false, false, false, fcOn},
+        {{}, swfBoth, false, false, true, false, fcXOutHold},
+        {{}, swfBoth, false, false, false, true, fcXInHold},
+        {{}, swfBoth, false, false, true, true, fcXBothHold},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case " << &c - cases);
+        auto p = MakePort();
+        p->SetComNumber(1);
+        p->SetHWFlowOptions(c.hw);
+        p->SetSWFlowOptions(c.sw);
+        p->SetOpen(true);
+        line->SetHolds(c.cts_hold, c.dsr_hold, c.xoff_hold, c.xoff_sent);
+        EXPECT_EQ(p->FlowState(), c.expected);
+        p->SetOpen(false);
+        line->SetHolds(false, false, false, false);
+    }
+}
+
 TEST_F(ComPortTest, TraceAndLogSizesAreCapped) {
     port->SetTraceSize(4000001);
     EXPECT_EQ(port->TraceSize(), 4000000u);

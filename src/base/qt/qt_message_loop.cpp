@@ -26,8 +26,15 @@ void QtMessageLoop::Post(std::function<void()> fn) {
 }
 
 void QtMessageLoop::PostDelayed(std::function<void()> fn, std::chrono::milliseconds delay) {
-    // The timer belongs to the receiver, so a loop destroyed first drops the call.
-    QTimer::singleShot(delay, receiver_.get(), [fn = std::move(fn)] { RunHandler(fn); });
+    // The timer starts in the owner thread (a timer cannot be started from another one) and
+    // belongs to the receiver, so a loop destroyed first drops the call.
+    QObject* receiver = receiver_.get();
+    QMetaObject::invokeMethod(
+        receiver,
+        [receiver, delay, fn = std::move(fn)] {
+            QTimer::singleShot(delay, receiver, [fn] { RunHandler(fn); });
+        },
+        Qt::QueuedConnection);
 }
 
 void QtMessageLoop::Synchronize(std::function<void()> fn) {

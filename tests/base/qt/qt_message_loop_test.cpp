@@ -37,6 +37,19 @@ TEST(QtMessageLoop, PostedCallsRunInTheEventLoopOnTheOwnerThread) {
     EXPECT_EQ(ran_on, QThread::currentThread());
 }
 
+TEST(QtMessageLoop, DelayedPostsRunOnTheOwnerThreadOnceDue) {
+    QtMessageLoop loop;
+    QThread* ran_on = nullptr;
+    bool far_ran = false;
+    loop.PostDelayed([&] { far_ran = true; }, std::chrono::hours(1));
+    std::thread worker(
+        [&] { loop.PostDelayed([&] { ran_on = QThread::currentThread(); }, milliseconds(1)); });
+    worker.join();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return ran_on != nullptr; }));
+    EXPECT_EQ(ran_on, QThread::currentThread());
+    EXPECT_FALSE(far_ran);
+}
+
 TEST(QtMessageLoop, AnExceptionFromAPostedCallIsShownNotThrownIntoQt) {
     RecordingErrorDisplay display;
     QtMessageLoop loop;
