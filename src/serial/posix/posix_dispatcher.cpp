@@ -125,6 +125,8 @@ void TSioPosixDispatcher::CloseDescriptor() {
         return;
     // Dropping what the driver holds keeps close from waiting out a stuck transmitter.
     (void)::tcflush(fd, TCIOFLUSH);
+    // A pseudo-terminal keeps its exclusive mark while the other side stays open.
+    (void)::ioctl(fd, TIOCNXCL);
     ::close(fd);
     std::lock_guard path(path_lock_);
     device_path_.clear();

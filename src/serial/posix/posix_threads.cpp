@@ -279,6 +279,8 @@ private:
                 std::lock_guard lock(d.DeviceSection);
                 if (const int fd = d.CidEx; fd >= 0)
                     (void)::tcflush(fd, TCOFLUSH);
+                // Nothing is in flight once the flusher hears back.
+                d.SetOutInFlight(0);
                 d.OutFlushAck.Set();
                 return Outcome::Done;
             }
