@@ -32,7 +32,7 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 }
 
 std::optional<int> ParseNumber(std::string_view digits) {
-    if (digits.empty() || digits.size() > 6 || digits[0] == '0')
+    if (digits.empty() || digits.size() > 6 || digits[0] < '1' || digits[0] > '9')
         return std::nullopt;
     int n = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
