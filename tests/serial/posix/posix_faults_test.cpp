@@ -18,7 +18,7 @@ namespace {
 using PosixFault = PtyPortTest;
 
 TEST_F(PosixFault, HangUpMidStreamIsOneReadErrorThenTheDescriptorIsFreed) {
-    const int threads_before = ThreadCount();
+    const int threads_before = IdleThreadCount();
     ASSERT_EQ(Open(), 0);
     recorder.action = TakeOffered;
     dispatcher->RegisterEventTriggerHandler(recorder.Event());
@@ -160,7 +160,7 @@ TEST_F(PosixFault, OtherOpenFailuresKeepTheirSystemCode) {
 }
 
 TEST_F(PosixFault, ClosingLeavesNoDescriptorAndNoThread) {
-    const int threads_before = ThreadCount();
+    const int threads_before = IdleThreadCount();
     for (int cycle = 0; cycle < 200; ++cycle) {
         ASSERT_EQ(Open(), 0) << cycle;
         if (cycle % 50 == 0) {

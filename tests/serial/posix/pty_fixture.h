@@ -203,6 +203,14 @@ protected:
 
     void Publish(Pty& p) { PortsFolders::Link(folders.Tool(), kCom, p.SlavePath()); }
 
+    // The threads of the process with no port open, after one open and close: the first
+    // threads a process starts can bring a helper thread of a sanitizer's run-time along.
+    int IdleThreadCount() {
+        EXPECT_EQ(Open(), 0);
+        dispatcher.reset();
+        return ThreadCount();
+    }
+
     base::QueueMessageLoop loop;
     base::ScopedMessageLoop installed{loop};
     base::RecordingErrorDisplay errors;
