@@ -85,7 +85,10 @@ int32_t TSioPosixDispatcher::OpenCom(const std::string& Name, int32_t, int32_t) 
         LastSystemError = system_error(err);
         return -1;
     }
+    bool marked = false; // our exclusive mark, taken back if the open fails after it
     const auto fail = [&](int err) {
+        if (marked)
+            (void)::ioctl(fd, TIOCNXCL);
         ::close(fd);
         LastSystemError = system_error(err);
         return -1;
@@ -97,10 +100,11 @@ int32_t TSioPosixDispatcher::OpenCom(const std::string& Name, int32_t, int32_t) 
         return fail(errno);
     if (exclusive != 0)
         return fail(EBUSY);
-    if (::ioctl(fd, TIOCEXCL) != 0)
-        return fail(errno);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return fail(errno);
+    marked = true;
     if (const int err = posix::ApplyRawMode(fd); err != 0)
         return fail(err);
     applied_ = serial::DCB{};
