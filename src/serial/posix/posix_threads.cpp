@@ -2,6 +2,7 @@
 #include "base/exceptions.h"
 #include "serial/error_codes.h"
 #include "serial/posix/event_fd.h"
+#include "serial/posix/line_events.h"
 #include "serial/posix/posix_dispatcher.h"
 
 #include <cerrno>
@@ -172,7 +173,7 @@ protected:
                 counts = now_counts;
                 continue;
             }
-            const uint32_t mask = ChangeMask(lines, now_lines, counts, now_counts);
+            const uint32_t mask = posix::LineEventMask(lines, now_lines, counts, now_counts);
             lines = now_lines;
             counts = now_counts;
             if ((mask & EV_RXCHAR) != 0)
@@ -195,28 +196,6 @@ protected:
 
 private:
     static bool Unsupported(int err) { return err == ENOTTY || err == EINVAL; }
-
-    static uint32_t ChangeMask(int was, int now, const serial_icounter_struct& before,
-                               const serial_icounter_struct& after) {
-        uint32_t mask = 0;
-        const int changed = was ^ now;
-        if ((changed & TIOCM_CTS) != 0 || after.cts != before.cts)
-            mask |= EV_CTS;
-        if ((changed & TIOCM_DSR) != 0 || after.dsr != before.dsr)
-            mask |= EV_DSR;
-        if ((changed & TIOCM_CD) != 0 || after.dcd != before.dcd)
-            mask |= EV_RLSD;
-        if ((now & ~was & TIOCM_RI) != 0 || after.rng != before.rng)
-            mask |= EV_RING;
-        if (after.brk != before.brk)
-            mask |= EV_BREAK;
-        if (after.frame != before.frame || after.overrun != before.overrun ||
-            after.parity != before.parity || after.buf_overrun != before.buf_overrun)
-            mask |= EV_ERR;
-        if (after.rx != before.rx)
-            mask |= EV_RXCHAR;
-        return mask;
-    }
 };
 
 // ---- Write thread ----
