@@ -65,10 +65,10 @@ void WriteAll(int fd, const uint8_t* data, size_t size) {
     }
 }
 
-// Streams kStreamBytes into the master in 4 KiB writes.
+// Streams kStreamBytes into the master in 64 KiB writes.
 std::thread Streamer(int master) {
     return std::thread([master] {
-        std::vector<uint8_t> chunk(4096, 0x55);
+        std::vector<uint8_t> chunk(65536, 0x55);
         for (size_t sent = 0; sent < kStreamBytes; sent += chunk.size())
             WriteAll(master, chunk.data(), chunk.size());
     });

@@ -5,11 +5,14 @@
 #include "serial/posix/line_events.h"
 #include "serial/posix/posix_dispatcher.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <linux/serial.h>
 #include <new>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,7 +24,8 @@ constexpr int kReadWaitMs = 50;
 constexpr int kSliceMs = 100;
 constexpr int kLineWatchMs = 20; // how often the modem lines are compared
 constexpr auto kSlice = std::chrono::milliseconds(kSliceMs);
-constexpr int32_t kBlockSize = 256;
+constexpr size_t kBlockSize = 256;
+constexpr size_t kBlocksPerRead = 16;
 
 // poll() that treats an interrupted call as a time-out.
 int PollFor(pollfd* fds, nfds_t count, int timeout_ms) {
@@ -36,8 +40,15 @@ int PollFor(pollfd* fds, nfds_t count, int timeout_ms) {
 bool TSioPosixDispatcher::DrainDevice(int& errno_out) {
     std::lock_guard drain(drain_lock_);
     errno_out = 0;
+    // One readv fills several blocks: a system call per 256 bytes would cost more than the
+    // bytes, and the blocks are still filled in place, oldest first.
+    std::vector<std::unique_ptr<TDataBuffer>> blocks;
+    std::array<iovec, kBlocksPerRead> parts{};
     while (!KillThreads) {
-        auto block = std::make_unique<TDataBuffer>(kBlockSize);
+        while (blocks.size() < kBlocksPerRead)
+            blocks.push_back(std::make_unique<TDataBuffer>(kBlockSize));
+        for (size_t i = 0; i < kBlocksPerRead; ++i)
+            parts[i] = {blocks[i]->FData.data(), kBlockSize};
         ssize_t n = 0;
         int err = 0;
         {
@@ -45,13 +56,18 @@ bool TSioPosixDispatcher::DrainDevice(int& errno_out) {
             const int fd = CidEx;
             if (fd < 0)
                 return true;
-            n = ::read(fd, block->FData.data(), kBlockSize);
+            n = ::readv(fd, parts.data(), static_cast<int>(parts.size()));
             err = errno;
         }
         if (n > 0) {
-            block->FDataUsed = static_cast<int32_t>(n);
-            QueueBlock(std::move(block));
-            if (n < kBlockSize)
+            const size_t filled = (static_cast<size_t>(n) + kBlockSize - 1) / kBlockSize;
+            for (size_t i = 0; i < filled; ++i) {
+                blocks[i]->FDataUsed =
+                    static_cast<int32_t>(std::min<ssize_t>(kBlockSize, n - i * kBlockSize));
+                QueueBlock(std::move(blocks[i]));
+            }
+            blocks.erase(blocks.begin(), blocks.begin() + static_cast<std::ptrdiff_t>(filled));
+            if (static_cast<size_t>(n) < kBlocksPerRead * kBlockSize)
                 return true; // what arrives later wakes the poll again
             continue;
         }
