@@ -68,7 +68,7 @@ int32_t TSioPosixDispatcher::OpenCom(const std::string& Name, int32_t, int32_t) 
     }
     // A ttyS without a UART answers EIO to its open or its first request: no such port.
     const auto system_error = [&](int err) {
-        if (err == EIO && IsSerialUart(port->device))
+        if (err == EIO && (IsSerialUart(port->device) || IsSerialUart(port->path)))
             err = ENODEV;
         return static_cast<int32_t>(SystemErrorFromErrno(err));
     };

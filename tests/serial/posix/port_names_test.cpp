@@ -3,6 +3,7 @@
 #include "serial/error_codes.h"
 #include "serial/posix/port_names.h"
 #include "serial/posix/pty_fixture.h"
+#include "serial/system_messages.h"
 
 #include <fstream>
 
@@ -155,6 +156,24 @@ TEST_F(PosixPortResolution, ASerialNodeWithoutAUartDoesNotExist) {
         EXPECT_TRUE(d->CheckPort(name)) << name;
     EXPECT_EQ(d->InitPort("COM33", 56000, NOPARITY, 8, 1, 4096, 4096, 0), ecFileNotFound);
     EXPECT_EQ(opens, 0);
+}
+
+TEST_F(PosixPortResolution, InputOutputErrorOnOpeningASerialNodeMeansNoSuchPort) {
+    fake.AddTerminal("ttyS1", 4); // sysfs still claims a UART
+    fake.AddTerminal("ttyUSB0");
+    TPosixDeviceHooks hooks;
+    hooks.roots = fake.Roots();
+    hooks.open = [](const char*, int) {
+        errno = EIO;
+        return -1;
+    };
+    base::QueueMessageLoop loop;
+    base::ScopedMessageLoop installed(loop);
+    TSioDispatcherPtr d(new TSioPosixDispatcher(nullptr, hooks));
+    EXPECT_EQ(d->InitPort("COM34", 56000, NOPARITY, 8, 1, 4096, 4096, 0), ecFileNotFound);
+    // Elsewhere it is the failure it is.
+    EXPECT_EQ(d->InitPort("COM1", 56000, NOPARITY, 8, 1, 4096, 4096, 0),
+              -static_cast<int32_t>(kErrnoTag | EIO));
 }
 
 TEST_F(PosixPortResolution, TheDeviceListNamesSysfsDevicesAndLinks) {

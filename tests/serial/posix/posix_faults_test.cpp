@@ -57,6 +57,23 @@ TEST_F(PosixFault, HangUpMidStreamIsOneReadErrorThenTheDescriptorIsFreed) {
     EXPECT_EQ(errors.Count(), 1u);
 }
 
+TEST_F(PosixFault, HangUpDuringAWriteIsOneReadErrorToo) {
+    const int threads_before = IdleThreadCount();
+    ASSERT_EQ(Open({}, 1 << 20), 0);
+    // Nobody reads the master: the write waits for room when the other side goes.
+    ASSERT_EQ(dispatcher->PutString(std::string(900000, 'w')), 0);
+    pollfd readable{pty->Master(), POLLIN, 0};
+    ASSERT_TRUE(WaitFor([&] { return ::poll(&readable, 1, 0) == 1; }));
+    const std::string slave = pty->SlavePath();
+    pty->CloseMaster();
+    ASSERT_TRUE(WaitFor([&] { return errors.Count() >= 1; }));
+    EXPECT_NE(errors.Texts().front().find("Device read error"), std::string::npos);
+    ASSERT_TRUE(WaitFor([&] { return OpenDescriptorsOn(slave) == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return ThreadCount() == threads_before; }));
+    loop.Pump();
+    EXPECT_EQ(errors.Count(), 1u);
+}
+
 TEST_F(PosixFault, APortHeldByThisProcessIsInUse) {
     ASSERT_EQ(Open(), 0);
     TSioDispatcherPtr second(new TSioPosixDispatcher(nullptr));
