@@ -12,6 +12,9 @@
 // (hang-up, EIO, ENODEV) ends all threads with -161, reported once, and the descriptor is
 // closed as the last thread leaves, so the kernel can give the re-plugged adapter its name
 // again.
+//
+// Locks, in the only orders taken: drain_lock_ -> DeviceSection; drain_lock_ -> queue lock;
+// OutputSection -> DeviceSection (OutBufUsed inside PutBlock). DeviceSection is a leaf.
 #pragma once
 
 #include "serial/dispatcher.h"
