@@ -2,6 +2,7 @@
 // and their order, line settings read back, flushing a write in progress, the output limit.
 #include "serial/error_codes.h"
 #include "serial/line_status.h"
+#include "serial/posix/line_settings.h"
 #include "serial/posix/pty_fixture.h"
 
 #include <mutex>
@@ -98,11 +99,17 @@ TEST_F(PosixPort, BytesWaitingInTheDriverAreQueuedIn256ByteBlocks) {
 }
 
 // The settings as another opener of the terminal sees them.
-termios SettingsSeenFromOutside(const std::string& path) {
+termios SettingsSeenFromOutside(const std::string& path, uint32_t* rate = nullptr) {
     termios t{};
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     EXPECT_GE(fd, 0);
     EXPECT_EQ(::tcgetattr(fd, &t), 0);
+    if (rate != nullptr) {
+        // termios cannot show a rate outside its table; termios2 can.
+        DCB dcb;
+        EXPECT_EQ(posix::ReadLine(fd, dcb), 0);
+        *rate = dcb.BaudRate;
+    }
     ::close(fd);
     return t;
 }
@@ -139,10 +146,12 @@ TEST_F(PosixPort, LineSettingsReachTheTerminalOrAreRefused) {
         EXPECT_EQ(dispatcher->SetLine(c.baud, c.parity, c.data_bits, c.stop_bits), c.expected);
         DCB dcb;
         ASSERT_EQ(dispatcher->GetComState(dcb), 0);
-        const termios t = SettingsSeenFromOutside(pty->SlavePath());
+        uint32_t rate = 0;
+        const termios t = SettingsSeenFromOutside(pty->SlavePath(), &rate);
         if (c.expected == 0) {
             kept = dcb;
             EXPECT_EQ(dcb.BaudRate, static_cast<uint32_t>(c.baud));
+            EXPECT_EQ(rate, static_cast<uint32_t>(c.baud));
             EXPECT_EQ(dcb.StopBits, c.stop_bits == 2 ? TWOSTOPBITS : ONESTOPBIT);
             EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.stop_bits == 2);
         } else {
@@ -171,6 +180,9 @@ TEST_F(PosixPort, ARateTheDeviceRoundsTooFarIsRefused) {
         ASSERT_EQ(dispatcher->GetComState(dcb), 0);
         // A refused rate leaves the line at the rate it had.
         EXPECT_EQ(dcb.BaudRate, c.expected == 0 ? 56000u : 9600u);
+        uint32_t rate = 0;
+        (void)SettingsSeenFromOutside(pty->SlavePath(), &rate);
+        EXPECT_EQ(rate, c.expected == 0 ? 56000u : 9600u);
     }
 }
 
