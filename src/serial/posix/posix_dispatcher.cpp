@@ -114,7 +114,6 @@ int32_t TSioPosixDispatcher::OpenCom(const std::string& Name, int32_t, int32_t) 
     have_error_base_ = ::ioctl(fd, TIOCGICOUNT, &counts) == 0;
     error_base_ = {counts.frame, counts.overrun, counts.parity, counts.brk, counts.buf_overrun};
     lost_ = false;
-    modem_lines_ = true;
     {
         std::lock_guard path(path_lock_);
         device_path_ = port->device;

@@ -97,9 +97,8 @@ private:
     TPosixDeviceHooks hooks_;
     int read_wake_ = -1;  // eventfd: the read thread looks at the device at once
     int write_wake_ = -1; // eventfd: a flush or a stop for a write waiting on the device
-    std::recursive_mutex drain_lock_;     // one drain at a time keeps the queue in order
-    std::atomic<bool> lost_{false};       // the device was lost while open
-    std::atomic<bool> modem_lines_{true}; // the device answers modem-line requests
+    std::recursive_mutex drain_lock_; // one drain at a time keeps the queue in order
+    std::atomic<bool> lost_{false};   // the device was lost while open
     mutable std::mutex path_lock_;
     std::string device_path_; // path_lock_
     // The settings last applied (DeviceSection): the fields the terminal cannot hold.

@@ -182,7 +182,6 @@ protected:
                 d.DeviceLost(*this);
                 return;
             }
-            d.modem_lines_ = have_lines;
             if (first) {
                 first = false;
                 lines = now_lines;
