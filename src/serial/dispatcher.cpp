@@ -15,8 +15,8 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <typeinfo>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace serial {
 
@@ -101,6 +101,11 @@ TSioBaseDispatcher::~TSioBaseDispatcher() {
         ::close(wake_fd_);
 }
 
+void TSioBaseDispatcher::ReleaseOwner() {
+    std::lock_guard lock(owner_lock_);
+    fOwner = nullptr;
+}
+
 void TSioBaseDispatcher::StopThreads() {
     KillThreads = true;
     if (wake_fd_ >= 0) {
@@ -120,6 +125,81 @@ void TSioBaseDispatcher::CloseWhenThreadsGone(std::function<void()> close) {
     close();
 }
 
+void TSioBaseDispatcher::NoteProgress() {
+    {
+        std::lock_guard lock(progress_lock_);
+        ++progress_count_;
+    }
+    progress_changed_.notify_all();
+}
+
+bool TSioBaseDispatcher::WaitRunningCalls(const std::function<bool()>& done,
+                                          std::chrono::milliseconds limit) {
+    auto& loop = base::CurrentMessageLoop();
+    const bool owner = loop.IsOwnerThread();
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (true) {
+        uint64_t seen = 0;
+        {
+            std::lock_guard lock(progress_lock_);
+            seen = progress_count_;
+        }
+        if (done())
+            return true;
+        if (owner) {
+            loop.ProcessMessages();
+            if (done())
+                return true;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return false;
+        // The owner thread looks again every few milliseconds for synchronized calls to
+        // run; other threads sleep until progress is noted (or a slice passes, should a
+        // device layer forget to note it).
+        const auto slice = owner ? kPollSlice : std::chrono::milliseconds(50);
+        std::unique_lock lock(progress_lock_);
+        progress_changed_.wait_until(lock, std::min(deadline, now + slice),
+                                     [&] { return progress_count_ != seen; });
+    }
+}
+
+uint64_t TSioBaseDispatcher::RequestFlush() {
+    const uint64_t request = ++flush_requested_;
+    OutFlushEvent.Set();
+    return request;
+}
+
+void TSioBaseDispatcher::AcknowledgeFlush() {
+    // Every request made before the write thread dropped its block is answered: the
+    // flushers emptied the ring before asking, so nothing of theirs is left.
+    const uint64_t requested = flush_requested_.load();
+    uint64_t acknowledged = flush_acknowledged_.load();
+    while (acknowledged < requested &&
+           !flush_acknowledged_.compare_exchange_weak(acknowledged, requested)) {
+    }
+    OutFlushAck.Set();
+    NoteProgress();
+}
+
+bool TSioBaseDispatcher::WaitFlushAcknowledged(uint64_t Request, std::chrono::milliseconds limit) {
+    bool acknowledged = false;
+    (void)WaitRunningCalls(
+        [&] {
+            acknowledged = flush_acknowledged_.load() >= Request;
+            return acknowledged || !ThreadRunning(&TSioBaseDispatcher::OutThread);
+        },
+        limit);
+    return acknowledged;
+}
+
+bool TSioBaseDispatcher::CallingForDispatchThread() {
+    if (sync_runner_.load() == std::this_thread::get_id())
+        return true;
+    std::lock_guard lock(threads_lock_);
+    return fDispThread != nullptr && fDispThread->ThreadId.load() == CurrentThreadId();
+}
+
 bool TSioBaseDispatcher::WaitRunningCalls(base::Event& event, std::chrono::milliseconds limit) {
     auto& loop = base::CurrentMessageLoop();
     if (!loop.IsOwnerThread())
@@ -135,26 +215,34 @@ bool TSioBaseDispatcher::WaitRunningCalls(base::Event& event, std::chrono::milli
 }
 
 bool TSioBaseDispatcher::Shutdown() {
+    // The owner lets go before anything waits: a worker that ends from here on (during the
+    // waits, or after them when one times out) raises against no owner, since the owner
+    // may be gone by then. ThreadGone uses the owner under the same lock.
+    ReleaseOwner();
+    // On the dispatch side (the dispatch thread, or the owner running a handler for it) the
+    // dispatch thread finishes the release when it leaves; waiting for it here would wait
+    // for the caller itself.
+    const bool dispatch_side = sync_runner_.load() == std::this_thread::get_id();
     if (!shut_down_) {
         shut_down_ = true;
-        if (ClosePending)
-            DonePortPrim();
-        else
+        if (!ClosePending)
             DonePort();
+        else if (!CallingForDispatchThread())
+            DonePortPrim();
     }
     // True when every worker has gone; false at the deadline, or at once when called on a
-    // worker of this dispatcher (it never waits for itself).
-    const bool gone = WaitForThreads(ThreadWaitLimit, [this]() -> std::optional<bool> {
+    // worker of this dispatcher or on the dispatch side (it never waits for itself).
+    return WaitForThreads(ThreadWaitLimit, [this, dispatch_side]() -> std::optional<bool> {
         if (ActiveThreads.load() == 0)
             return true;
+        if (dispatch_side && fDispThread != nullptr)
+            return false;
         for (auto* t : {ComThread, fDispThread, OutThread, StatusThread}) {
             if (t != nullptr && t->ThreadId.load() == CurrentThreadId())
                 return false;
         }
         return std::nullopt;
     });
-    fOwner = nullptr;
-    return gone;
 }
 
 int32_t TSioBaseDispatcher::InitPort(const std::string& ComName, int32_t Baud, int32_t Parity,
@@ -262,6 +350,10 @@ int32_t TSioBaseDispatcher::InitPort(const std::string& ComName, int32_t Baud, i
 }
 
 void TSioBaseDispatcher::DonePort() {
+    // From a handler the dispatch thread is waiting in (a synchronized or window handler on
+    // the owner thread) the close must not wait for the dispatch thread: the device layer's
+    // thread waits skip it (WaitThreadGone answers at once), ClosePending (below) ends the
+    // notification, and the dispatch thread releases when it leaves.
     if (CidEx.load() >= 0) {
         (void)FlushOutBuffer();
         (void)FlushInBuffer();
@@ -294,6 +386,7 @@ void TSioBaseDispatcher::ReleaseBuffers() {
     std::vector<uint8_t>().swap(OBuffer);
     OBufHead = OBufTail = 0;
     OBufFull = false;
+    out_in_flight_ = 0;
     std::vector<uint8_t>().swap(DBuffer);
     DBufHead = DBufTail = NotifyTail = LastTailData = 0;
     DispatchFull = false;
@@ -308,11 +401,19 @@ void TSioBaseDispatcher::ThreadStart(TSioDispatcherThread& thread) {
 
 void TSioBaseDispatcher::ThreadGone(TSioDispatcherThread& thread) {
     if (const int32_t code = thread.ReturnValue.load(); code != 0) {
-        try {
-            (void)CheckException(fOwner.load(), code);
-        } catch (...) {
-            ShowWorkerError(std::current_exception());
+        std::exception_ptr error;
+        {
+            // The owner is read and used under owner_lock_: once Shutdown has let go of it
+            // under the same lock, it is never touched again (it may be freed by then).
+            std::lock_guard lock(owner_lock_);
+            try {
+                (void)CheckException(fOwner.load(), code);
+            } catch (...) {
+                error = std::current_exception();
+            }
         }
+        if (error)
+            ShowWorkerError(error);
     }
     LogEvent(dtThread, dstThreadExit, static_cast<uint32_t>(thread.ThreadId.load()));
     bool is_dispatch = false;
@@ -324,7 +425,6 @@ void TSioBaseDispatcher::ThreadGone(TSioDispatcherThread& thread) {
         DonePortPrim();
         DoDonePortPrim = false;
     }
-    thread_gone_.Set();
     std::unique_ptr<TSioBaseDispatcher, PlainDelete> abandoned;
     {
         std::lock_guard lock(threads_lock_);
@@ -333,11 +433,18 @@ void TSioBaseDispatcher::ThreadGone(TSioDispatcherThread& thread) {
                 *slot = nullptr;
         }
         if (--ActiveThreads == 0) {
+            // The device is closed by the last thread when CloseCom could not wait for them
+            // all; nothing can reach it any more.
             if (close_on_last_thread_)
                 std::exchange(close_on_last_thread_, nullptr)();
             DispActive = false;
             abandoned = std::move(orphan_);
         }
+        // Signalled with the slot already empty, so a woken waiter sees the thread gone;
+        // still under the lock, since once it is released and no thread is left, the owner
+        // may free the dispatcher.
+        thread_gone_.Set();
+        NoteProgress();
     }
     // The last thread of an abandoned dispatcher frees it here.
 }
@@ -356,6 +463,7 @@ TSioBaseDispatcher::LaunchThread(std::unique_ptr<TSioDispatcherThread> thread,
     try {
         std::thread([owned = std::move(thread)]() { owned->Run(); }).detach();
     } catch (const std::system_error&) {
+        // The thread object went with the callable that failed to start.
         std::lock_guard lock(threads_lock_);
         this->*slot = nullptr;
         if (--ActiveThreads == 0)
@@ -373,11 +481,15 @@ bool TSioBaseDispatcher::ThreadRunning(TSioDispatcherThread* TSioBaseDispatcher:
 
 bool TSioBaseDispatcher::WaitThreadGone(TSioDispatcherThread* TSioBaseDispatcher::*slot,
                                         std::chrono::milliseconds limit) {
-    return WaitForThreads(limit, [this, slot]() -> std::optional<bool> {
+    // The owner running a handler for the dispatch thread is the dispatch thread here.
+    const bool dispatch_side = sync_runner_.load() == std::this_thread::get_id();
+    return WaitForThreads(limit, [this, slot, dispatch_side]() -> std::optional<bool> {
         const TSioDispatcherThread* t = this->*slot;
         if (t == nullptr)
             return true;
         if (t->ThreadId.load() == CurrentThreadId())
+            return false;
+        if (dispatch_side && t == fDispThread)
             return false;
         return std::nullopt;
     });

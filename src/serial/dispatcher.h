@@ -9,17 +9,41 @@
 //   failure. Nothing here raises for a code; the com port turns codes into exceptions.
 // - The owner thread (the com port's, the UI thread in the program) opens, closes, writes,
 //   reads and changes triggers and handlers. The dispatch thread runs passes and calls the
-//   handlers; handlers may read, flush, change triggers and deregister themselves. The
-//   device layer's threads call ThreadStart/ThreadGone and the ring and queue helpers.
+//   handlers; handlers may read, flush, change triggers, deregister themselves and close
+//   the port. The device layer's threads call ThreadStart/ThreadGone and the ring and queue
+//   helpers.
 // - Handlers are called with no dispatcher lock held. A handler registered as synchronized
 //   runs on the owner thread through base::MessageLoop while the dispatch thread waits;
 //   window handlers are sent through the loop with a 3000 ms limit.
 // - Every wait is bounded. A wait of the owner thread runs the pending synchronized calls
-//   (MessageLoop::ProcessMessages) and nothing else. No thread waits for itself.
-// - A dispatcher is released through TSioDispatcherPtr (TSioDispatcherDeleter): it closes
-//   the port, waits a bounded time for the worker threads, and when one is still running
-//   hands the object to the threads, the last of which frees it. Buffers are freed once,
-//   under their locks; afterwards reads and writes answer ecCommNotOpen.
+//   (MessageLoop::ProcessMessages) and nothing else. No thread waits for itself, and the
+//   owner thread while it runs a call for the dispatch thread (a synchronized or window
+//   handler) counts as the dispatch thread: closing or releasing there sets ClosePending
+//   and returns at once, and the dispatch thread finishes the release when it leaves.
+// - Deregistering a handler from any thread but the dispatch side waits (bounded, running
+//   the synchronized calls) until a call of that handler in progress has returned; a
+//   synchronized or window handler deregistered before its call started is not called.
+// - Flush requests are numbered: every flusher waits for its own number to be
+//   acknowledged by the write thread (or for the write thread to end), so flushes from
+//   handlers, from the owner and from calls run inside an owner's wait never take each
+//   other's acknowledgement.
+// - The output buffer is the ring plus the bytes the write thread has taken and not yet
+//   handed over (and, on a real device, what the driver still holds): OutBufUsed counts
+//   them all, so a drain (SetLine) waits for a burst in flight. PutBlock refuses (-3006)
+//   only what does not fit the ring's own room.
+// - Device calls run under DeviceSection. A device layer closes its handle only when no
+//   worker thread is left (CloseWhenThreadsGone): after a timed-out thread wait the last
+//   thread closes it, so no thread ever reaches a closed or reused handle.
+// - A failed thread start fails the open with its code and leaves nothing running.
+// - A dispatcher is released through TSioDispatcherPtr (TSioDispatcherDeleter): it lets go
+//   of the owner first (a worker ending later raises against no owner), closes the port,
+//   waits a bounded time for the worker threads, and when one is still running hands the
+//   object to the threads, the last of which frees it. Buffers are freed once, under their
+//   locks; afterwards reads and writes answer ecCommNotOpen.
+// - Trace and dispatch-log files are written to a temporary file in the same folder and
+//   renamed into place (an append copies the old contents first), so a link placed where
+//   the file goes is replaced, never written through; a failed write returns a code and
+//   stops nothing.
 //
 // Sources: dispatcher.cpp (opening, closing, worker threads), dispatcher_io.cpp (the rings,
 // reads, writes, flushing, ExtractData), dispatcher_triggers.cpp (trigger tables, handler
@@ -28,7 +52,9 @@
 // dispatcher_log.cpp (tracing and the dispatch log).
 //
 // Locks (all recursive), in the only orders taken: DataSection -> DispSection -> queue lock;
-// DataSection -> OutputSection. The trace lock and the thread-list lock are leaves.
+// DataSection -> OutputSection; DataSection -> DeviceSection; the thread-list lock ->
+// DeviceSection (a close run by the last thread). The trace lock, the owner lock and the
+// progress signal's lock are leaves.
 #pragma once
 
 #include "base/event.h"
@@ -40,6 +66,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -174,6 +201,10 @@ public:
     void DonePort();
     void ThreadStart(TSioDispatcherThread& thread);
     void ThreadGone(TSioDispatcherThread& thread);
+    // Lets go of the owner: a worker that ends from now on raises its error against no
+    // owner; returns once a raise against the owner in progress has finished, so the owner
+    // may go right after. The release (TSioDispatcherPtr) does it first.
+    void ReleaseOwner();
     // Tells the worker threads to stop: sets KillThreads and makes WakeFd readable, so a
     // thread blocked in poll notices at once. Every place that stops the threads calls it.
     void StopThreads();
@@ -251,8 +282,14 @@ public:
 
     // ---- Device operations ----
     // A device layer supplies the pure ones. StartDispatcher launches the read thread, the
-    // dispatch thread (StartDispThread) and the write and status threads with LaunchThread;
-    // CloseCom stops them with bounded waits (WaitThreadGone) and closes the device.
+    // dispatch thread (StartDispThread) and the write and status threads with LaunchThread
+    // and returns a negative code when one could not be started. CloseCom stops them
+    // (StopThreads) with bounded waits (WaitThreadGone, which answers at once for the
+    // caller's own thread and for the dispatch thread on the dispatch side), then closes the
+    // device through CloseWhenThreadsGone. FlushCom(0) empties the ring and waits for its
+    // own numbered request (RequestFlush, WaitFlushAcknowledged). Every call that reaches
+    // the device holds DeviceSection; OutBufUsed counts OutputRingAndInFlight plus what the
+    // driver holds.
     virtual int32_t EscapeComFunction(int32_t Func) = 0;
     virtual int32_t FlushCom(int32_t Queue) = 0; // 0 output, 1 input
     virtual int32_t GetComError(TComStat& Stat) = 0;
@@ -338,7 +375,8 @@ public:
     // ---- end of line settings and line status ----
 
     // ---- Fields ----
-    // Errors of worker threads are raised against it; cleared when the owner lets go.
+    // Errors of worker threads are raised against it; cleared by ReleaseOwner (not by a
+    // plain store, which could race with a raise in progress).
     std::atomic<base::TComponent*> fOwner;
     int32_t fHandle = -1;           // slot in the port list
     std::atomic<int32_t> CidEx{-1}; // device handle; negative when none
@@ -373,8 +411,11 @@ public:
     // Handshakes with the device layer's threads, each with its own signal so a stale
     // signal of one never ends a wait of another.
     base::Event OutputEvent{false, false};   // bytes to write
-    base::Event OutFlushEvent{false, false}; // abort writing / flush
-    base::Event OutFlushAck{false, false};   // the write thread acknowledged a flush
+    base::Event OutFlushEvent{false, false}; // abort writing / flush (RequestFlush sets it)
+    // Set by AcknowledgeFlush as well, for layers written against the single handshake.
+    // Nothing waits on it: a flusher waits for its request number (WaitFlushAcknowledged),
+    // since one event shared by every flusher lets one take or reset another's answer.
+    base::Event OutFlushAck{false, false};
 
     // Triggers (DataSection).
     std::vector<TTimerTrigger> TimerTriggers;
@@ -393,6 +434,15 @@ public:
     [[nodiscard]] int32_t DataTriggerCount();
     [[nodiscard]] int32_t StatusTriggerCount();
     [[nodiscard]] size_t HandlerCount();
+    // Dispatch passes run since the dispatcher was made (a thread that waits, not spins,
+    // runs few of them while nothing can move).
+    [[nodiscard]] uint64_t DispatchPasses() const { return dispatch_passes_.load(); }
+    // A handler has been picked for a call and has not yet returned.
+    [[nodiscard]] bool HandlerCallInProgress();
+    // True on the dispatch thread, and on the owner thread while it runs a synchronized or
+    // window handler for the dispatch thread (which waits for it meanwhile): a wait there
+    // for the dispatch thread would wait for itself.
+    [[nodiscard]] bool CallingForDispatchThread();
 
 protected:
     // Only TSioDispatcherDeleter (and the last worker thread of an abandoned dispatcher)
@@ -401,12 +451,14 @@ protected:
     friend struct TSioDispatcherDeleter;
 
     // Closing and destruction up to the bounded wait for the worker threads; true when no
-    // thread is left.
+    // thread is left. Lets go of the owner first.
     bool Shutdown();
 
     // ---- Helpers for device layers ----
     // Starts a worker thread and waits up to 3000 ms for it to start. The returned observer
-    // pointer stays valid until the thread's ThreadGone.
+    // pointer stays valid until the thread's ThreadGone; nullptr when the thread could not
+    // be made (nothing of it is left; StartDispatcher then fails, ecOutOfMemory as the
+    // original platform's thread creation reports it).
     TSioDispatcherThread* LaunchThread(std::unique_ptr<TSioDispatcherThread> thread,
                                        TSioDispatcherThread* TSioBaseDispatcher::*slot);
     // Starts the dispatch thread (the device layer calls it second); false when it could not.
@@ -424,11 +476,16 @@ protected:
     // Copies bytes into the output ring (the caller made sure they fit); false when the
     // ring is released.
     bool CopyToOutputRing(const uint8_t* Data, uint32_t Len);
-    // Moves every buffered byte of the output ring, oldest first, into out and empties it.
+    // Moves every buffered byte of the output ring, oldest first, into out and empties it;
+    // the bytes taken become the bytes in flight (SetOutInFlight(out.size())), in the same
+    // step, so OutBufUsed never sees them vanish.
     void TakeOutputRing(std::vector<uint8_t>& out);
     void EmptyOutputRing();
-    // Bytes held in the output ring.
+    // Bytes held in the output ring (its own room is OutQue minus this; PutBlock checks it).
     int32_t OutputRingUsed();
+    // The ring and the bytes in flight, read together: what a layer's OutBufUsed counts
+    // before adding what its driver still holds.
+    int32_t OutputRingAndInFlight();
     // Takes up to Count bytes from the I/O queue's data blocks, stopping at a status block.
     int32_t ReadFromQueue(uint8_t* Dest, int32_t Count);
     // Unread bytes of the first queued block (0 for a status block or an empty queue).
@@ -437,7 +494,9 @@ protected:
     int32_t LastSystemError = 0;
 
     // Device calls of every thread run under DeviceSection, so a device handle is never
-    // closed under a call in progress. A leaf lock.
+    // closed under a call in progress. Taken after DataSection and after the thread-list
+    // lock (a close run by the last thread); nothing else is taken under it but the layer's
+    // own leaf locks. A thread waiting for the device (poll, a held write) waits outside it.
     std::recursive_mutex DeviceSection;
     // Runs close at once when no worker thread is left, otherwise hands it to the last
     // worker thread, which runs it in its ThreadGone. A device layer closes its handle this
@@ -446,11 +505,31 @@ protected:
     // Waits for event at most limit; on the owner thread the pending synchronized calls run
     // meanwhile, so a worker blocked in Synchronize can finish. True when it was signalled.
     static bool WaitRunningCalls(base::Event& event, std::chrono::milliseconds limit);
+    // Waits until done() holds, at most limit, waking at each NoteProgress (and every few
+    // milliseconds on the owner thread, which runs the pending synchronized calls
+    // meanwhile). done() runs with no lock of the wait held. True when done() held.
+    bool WaitRunningCalls(const std::function<bool()>& done, std::chrono::milliseconds limit);
+    // Wakes the waits of WaitRunningCalls(done, limit) to look again. ThreadGone,
+    // AcknowledgeFlush and the end of every handler call do it.
+    void NoteProgress();
     // Bytes the write thread has taken from the output ring and not yet handed to the
     // device: TakeOutputRing sets it, the write thread lowers it as it writes and clears it
     // when a block is done or dropped. Part of OutBufUsed, so a drain sees them.
     void SetOutInFlight(int32_t count) { out_in_flight_ = count; }
     [[nodiscard]] int32_t OutInFlight() const { return out_in_flight_.load(); }
+
+    // ---- The flush handshake (numbered, so flushers never share one answer) ----
+    // A flusher (FlushCom(0)) empties the ring, then asks the write thread to drop its block
+    // in flight: RequestFlush signals OutFlushEvent and returns the request's number, and
+    // WaitFlushAcknowledged(number, limit) waits until the write thread has acknowledged
+    // that number, or has gone (false then, also at the limit); on the owner thread the
+    // pending synchronized calls run meanwhile, so a flush from a handler run inside this
+    // wait completes too. The write thread, having seen OutFlushEvent and dropped what it
+    // held (clearing the bytes in flight first), calls AcknowledgeFlush, which answers every
+    // request made up to then.
+    uint64_t RequestFlush();
+    void AcknowledgeFlush();
+    bool WaitFlushAcknowledged(uint64_t Request, std::chrono::milliseconds limit);
 
     // Worker threads (observers; guarded by threads_lock_).
     TSioDispatcherThread* ComThread = nullptr;
@@ -513,6 +592,15 @@ private:
     std::vector<std::unique_ptr<TProcTriggerHandler>> ProcTriggerHandlers;
     std::vector<std::unique_ptr<TEventTriggerHandler>> EventTriggerHandlers;
     bool DeletePending = false;
+    // The record whose handler is being called (from its pick under DataSection to its
+    // return), and a count of calls, so a deregistration can wait for that call to end.
+    const void* calling_ = nullptr; // DataSection
+    uint64_t calling_seq_ = 0;      // DataSection
+    // The thread running a synchronized or window handler for the dispatch thread.
+    std::atomic<std::thread::id> sync_runner_{};
+    // After a deregistration under DataSection: waits until the call of record in progress
+    // (if any) has returned, unless the caller is on the dispatch side.
+    void WaitHandlerLeft(const void* record);
 
     uint32_t CurrentEvent = 0; // device event mask of the current pass (dispatch thread)
 
@@ -540,8 +628,20 @@ private:
     base::Event thread_gone_{false, false};
     bool shut_down_ = false;
     std::function<void()> close_on_last_thread_; // threads_lock_
-    int wake_fd_ = -1;                            // eventfd, see WakeFd
+    int wake_fd_ = -1;                           // eventfd, see WakeFd
     std::atomic<int32_t> out_in_flight_{0};
+    std::atomic<uint64_t> dispatch_passes_{0};
+    // Guards the use of fOwner by ThreadGone against the owner letting go (a leaf lock).
+    std::mutex owner_lock_;
+
+    // Progress signal of WaitRunningCalls(done, limit).
+    std::mutex progress_lock_;
+    std::condition_variable progress_changed_;
+    uint64_t progress_count_ = 0; // progress_lock_
+
+    // Flush requests made and acknowledged (numbers, see RequestFlush).
+    std::atomic<uint64_t> flush_requested_{0};
+    std::atomic<uint64_t> flush_acknowledged_{0};
 };
 
 } // namespace serial

@@ -44,8 +44,10 @@ bool TSioBaseDispatcher::CopyToOutputRing(const uint8_t* Data, uint32_t Len) {
 void TSioBaseDispatcher::TakeOutputRing(std::vector<uint8_t>& out) {
     std::lock_guard lock(OutputSection);
     out.clear();
-    if (OBuffer.empty() || (!OBufFull && OBufHead == OBufTail))
+    if (OBuffer.empty() || (!OBufFull && OBufHead == OBufTail)) {
+        SetOutInFlight(0);
         return;
+    }
     if (OBufHead > OBufTail) {
         out.assign(OBuffer.begin() + OBufTail, OBuffer.begin() + OBufHead);
     } else {
@@ -54,6 +56,8 @@ void TSioBaseDispatcher::TakeOutputRing(std::vector<uint8_t>& out) {
     }
     OBufHead = OBufTail = 0;
     OBufFull = false;
+    // In the same step as the ring empties, so a drain never sees the bytes vanish.
+    SetOutInFlight(static_cast<int32_t>(out.size()));
 }
 
 void TSioBaseDispatcher::EmptyOutputRing() {
@@ -71,6 +75,11 @@ int32_t TSioBaseDispatcher::OutputRingUsed() {
     if (OBufHead >= OBufTail)
         return static_cast<int32_t>(OBufHead - OBufTail);
     return static_cast<int32_t>(OBufHead + OutQue - OBufTail);
+}
+
+int32_t TSioBaseDispatcher::OutputRingAndInFlight() {
+    std::lock_guard lock(OutputSection);
+    return OutputRingUsed() + OutInFlight();
 }
 
 int32_t TSioBaseDispatcher::ReadFromQueue(uint8_t* Dest, int32_t Count) {
@@ -124,14 +133,17 @@ int32_t TSioBaseDispatcher::PutBlock(const uint8_t* Block, uint32_t Len) {
         std::lock_guard lock(OutputSection);
         if (OBuffer.empty())
             return ecCommNotOpen;
-        const int64_t free = static_cast<int64_t>(OutQue) - OutBufUsed();
+        // The ring's own room: bytes the write thread has taken (in flight) or the driver
+        // holds are no longer in the ring, so they do not make a block that fits refused.
+        const int64_t free = static_cast<int64_t>(OutQue) - OutputRingUsed();
         if (static_cast<int64_t>(Len) > free)
             return ecOutputBufferTooSmall;
         refused = WriteCom(Block, static_cast<int32_t>(Len)) <= 0;
     }
     if (refused) {
-        std::lock_guard lock(DataSection);
-        LastError = static_cast<uint32_t>(GetComError(ComStatus));
+        // The line's error bits as RefreshLineErrors takes them: a failed query (a negative
+        // code) reports none, it is not stored as bits.
+        RefreshLineErrors();
         return ecPutBlockFail;
     }
     OutSentPending = true;
@@ -151,7 +163,8 @@ int32_t TSioBaseDispatcher::OutBuffUsed() {
 
 int32_t TSioBaseDispatcher::OutBuffFree() {
     RefreshLineErrors();
-    return static_cast<int32_t>(OutQue) - OutBufUsed();
+    // Bytes in flight and in the driver count as used, so the total may pass OutQue.
+    return std::max<int32_t>(0, static_cast<int32_t>(OutQue) - OutBufUsed());
 }
 
 int32_t TSioBaseDispatcher::FlushOutBuffer() {

@@ -10,9 +10,12 @@
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 namespace serial {
 
@@ -68,13 +71,102 @@ std::string KindHeading(char kind) {
     }
 }
 
+// The creation mode the process would give a new file (0666 less the umask), read without
+// changing the umask (umask() would race with other threads making files).
+mode_t NewFileMode() {
+    mode_t mask = 022;
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[128];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            unsigned value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return 0666 & ~mask;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Copies the old file's bytes into fd when name is a regular file of its own (a link is
+// not followed: its target is none of ours). False on a read or write failure.
+bool CopyOldContents(const std::string& name, int fd) {
+    const int old = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (old < 0)
+        return errno == ENOENT || errno == ELOOP || errno == ENOTDIR;
+    struct stat st {};
+    bool ok = ::fstat(old, &st) == 0;
+    // Only a file of this user's with no other name is taken as the old contents: a hard
+    // link someone placed there names a file that is not ours to copy.
+    if (ok && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == ::geteuid()) {
+        char buffer[65536];
+        while (true) {
+            const ssize_t n = ::read(old, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                ok = false;
+                break;
+            }
+            if (n == 0)
+                break;
+            if (!WriteAll(fd, buffer, static_cast<size_t>(n))) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    const int saved = errno;
+    ::close(old);
+    errno = saved;
+    return ok;
+}
+
+// Writes text to name (after its old contents when append) through a new file in the same
+// folder that is renamed into place: a link someone placed at name is replaced, never
+// written through, and a reader never sees half a file. A failure leaves name as it was,
+// removes the temporary file and returns a code; it stops nothing else.
 int32_t WriteFile(const std::string& name, bool append, const std::string& text) {
-    std::FILE* file = std::fopen(name.c_str(), append ? "ab" : "wb");
-    if (file == nullptr)
+    if (name.empty())
+        return CodeFromErrno(ENOENT);
+    std::string temp = name + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
         return CodeFromErrno(errno);
-    const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    return ok && closed ? 0 : ecDiskFull;
+    int error = 0;
+    auto fail = [&](int err) {
+        error = err != 0 ? err : EIO;
+        return false;
+    };
+    // The mode a plain open would have given a new file; an existing file keeps its own.
+    mode_t mode = NewFileMode();
+    struct stat existing {};
+    if (::lstat(name.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+        mode = existing.st_mode & 0777;
+    const bool written = (::fchmod(fd, mode) == 0 || fail(errno)) &&
+                         (!append || CopyOldContents(name, fd) || fail(errno)) &&
+                         (WriteAll(fd, text.data(), text.size()) || fail(errno));
+    const bool closed = ::close(fd) == 0 || fail(errno);
+    if (written && closed && ::rename(temp.c_str(), name.c_str()) == 0)
+        return 0;
+    if (error == 0)
+        error = errno;
+    ::unlink(temp.c_str());
+    return error == ENOSPC || error == 0 ? ecDiskFull : CodeFromErrno(error);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "serial/dispatcher.h"
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,14 @@ bool TSioBaseDispatcher::CheckReceiveTriggers() {
             return false;
         // Positions are counted from the open; a byte's ring index is its count & kRingMask.
         const uint64_t tail_total = MovedTotal - UnreadLocked();
+        if (tail_total > ScannedTotal) {
+            // Bytes were taken before the scan reached them: a partial match must not go on
+            // across them, or a string fires that never arrived in that order.
+            for (auto& t : DataTriggers) {
+                t.tChkIndex.fill(0);
+                t.tMatched = false;
+            }
+        }
         uint64_t pos = std::max(ScannedTotal, tail_total);
         bool matched = false;
         while (pos < MovedTotal) {
@@ -151,6 +160,44 @@ bool TSioBaseDispatcher::SendNotify(uint32_t Msg, uint32_t Trigger, uint32_t Dat
         std::lock_guard lock(DispSection);
         GetCount = 0;
     };
+    // A handler call from its pick to its return: the record is picked and marked as in call
+    // under DataSection, so a deregistration from another thread sees the call and waits for
+    // it; the mark goes when the call returns, also when it throws.
+    struct InCall {
+        TSioBaseDispatcher& d;
+        bool active = false;
+        void Begin(const void* record) { // DataSection held
+            d.calling_ = record;
+            ++d.calling_seq_;
+            active = true;
+        }
+        ~InCall() {
+            if (!active)
+                return;
+            {
+                std::lock_guard lock(d.DataSection);
+                d.calling_ = nullptr;
+            }
+            d.NoteProgress();
+        }
+    };
+    // Runs a handler's call on the owner thread for the dispatch thread, which waits for it:
+    // skipped when the handler was deregistered before the call started; meanwhile the
+    // owner thread counts as the dispatch side (a close there must not wait for the
+    // dispatch thread, which waits for this very call).
+    auto on_owner = [this](const bool& deleted, const std::function<void()>& fn) {
+        {
+            std::lock_guard lock(DataSection);
+            if (deleted)
+                return;
+        }
+        struct Runner {
+            std::atomic<std::thread::id>& runner;
+            std::thread::id previous;
+            ~Runner() { runner = previous; }
+        } mark{sync_runner_, sync_runner_.exchange(std::this_thread::get_id())};
+        fn();
+    };
     auto after_handler = [this, &result, &stopped] {
         if (ClosePending) {
             result = false;
@@ -164,31 +211,39 @@ bool TSioBaseDispatcher::SendNotify(uint32_t Msg, uint32_t Trigger, uint32_t Dat
 
     for (size_t i = 0; !stopped; ++i) {
         TEventTriggerHandler h;
+        const TEventTriggerHandler* record = nullptr;
+        InCall in_call{*this};
         {
             std::lock_guard lock(DataSection);
             if (i >= EventTriggerHandlers.size())
                 break;
-            h = *EventTriggerHandlers[i];
+            record = EventTriggerHandlers[i].get();
+            h = *record;
+            if (h.thDeleted || !h.thNotify)
+                continue;
+            in_call.Begin(record);
         }
-        if (h.thDeleted || !h.thNotify)
-            continue;
         begin_handler();
-        if (h.thSync)
-            base::CurrentMessageLoop().Synchronize([&] { h.thNotify(Msg, Trigger, lParam); });
-        else
+        if (h.thSync) {
+            base::CurrentMessageLoop().Synchronize(
+                [&] { on_owner(record->thDeleted, [&] { h.thNotify(Msg, Trigger, lParam); }); });
+        } else {
             h.thNotify(Msg, Trigger, lParam);
+        }
         after_handler();
     }
     for (size_t i = 0; !stopped; ++i) {
         TProcTriggerHandler h;
+        InCall in_call{*this};
         {
             std::lock_guard lock(DataSection);
             if (i >= ProcTriggerHandlers.size())
                 break;
             h = *ProcTriggerHandlers[i];
+            if (h.thDeleted || h.thNotify == nullptr)
+                continue;
+            in_call.Begin(ProcTriggerHandlers[i].get());
         }
-        if (h.thDeleted || h.thNotify == nullptr)
-            continue;
         begin_handler();
         h.thNotify(Msg, Trigger, lParam);
         after_handler();
@@ -200,18 +255,23 @@ bool TSioBaseDispatcher::SendNotify(uint32_t Msg, uint32_t Trigger, uint32_t Dat
     }
     for (size_t i = 0; windows && !stopped; ++i) {
         TWndTriggerHandler h;
+        const TWndTriggerHandler* record = nullptr;
+        InCall in_call{*this};
         {
             std::lock_guard lock(DataSection);
             if (i >= WndTriggerHandlers.size())
                 break;
-            h = *WndTriggerHandlers[i];
+            record = WndTriggerHandlers[i].get();
+            h = *record;
+            if (h.thDeleted || h.thWnd == nullptr)
+                continue;
+            in_call.Begin(record);
         }
-        if (h.thDeleted || h.thWnd == nullptr)
-            continue;
         begin_handler();
         // A window that does not answer in time is passed over for this notification.
         (void)base::CurrentMessageLoop().SynchronizeFor(
-            [&] { h.thWnd->WndProc(Msg, Trigger, lParam); }, kWindowWait);
+            [&] { on_owner(record->thDeleted, [&] { h.thWnd->WndProc(Msg, Trigger, lParam); }); },
+            kWindowWait);
         after_handler();
     }
 

@@ -72,6 +72,7 @@ bool TSioBaseDispatcher::StatusLoop() {
 }
 
 void TSioBaseDispatcher::DispatchPass() {
+    ++dispatch_passes_;
     CurrentEvent = 0;
     if (TIOBuffer* block = FQueue.Peek()) {
         if (auto* status = dynamic_cast<TStatusBuffer*>(block)) {

@@ -271,46 +271,84 @@ void TSioBaseDispatcher::RegisterSyncEventTriggerHandler(TSioNotifyEvent Event) 
 namespace {
 
 // Removes the first live record that matches, or marks it while a notification walks the
-// lists (it is then freed when the notification ends).
+// lists (it is then freed when the notification ends). Returns the marked record (it may be
+// in a call), or nullptr when it was freed or none matched.
 template <typename List, typename Pred>
-void DeregisterFrom(List& list, Pred matches, bool busy, bool& delete_pending) {
+const void* DeregisterFrom(List& list, Pred matches, bool busy, bool& delete_pending) {
     for (auto it = list.begin(); it != list.end(); ++it) {
         if ((*it)->thDeleted || !matches(**it))
             continue;
         if (busy) {
             (*it)->thDeleted = true;
             delete_pending = true;
-        } else {
-            list.erase(it);
+            return it->get();
         }
-        return;
+        list.erase(it);
+        return nullptr;
     }
+    return nullptr;
 }
 
 } // namespace
 
+void TSioBaseDispatcher::WaitHandlerLeft(const void* record) {
+    if (record == nullptr)
+        return;
+    uint64_t seq = 0;
+    {
+        std::lock_guard lock(DataSection);
+        if (calling_ != record)
+            return;
+        seq = calling_seq_;
+    }
+    // On the dispatch side the call in progress is the caller's own (or one it waits for):
+    // the marking is all, the record goes when the notification ends.
+    if (CallingForDispatchThread())
+        return;
+    // Elsewhere the caller may free what the handler uses as soon as this returns: wait for
+    // the call to end (bounded; on the owner thread a synchronized call it waits in runs).
+    (void)WaitRunningCalls(
+        [&] {
+            std::lock_guard lock(DataSection);
+            return calling_ != record || calling_seq_ != seq;
+        },
+        ThreadWaitLimit);
+}
+
 void TSioBaseDispatcher::DeregisterWndTriggerHandler(TSioWindowHandle hWnd) {
-    std::lock_guard lock(DataSection);
-    DeregisterFrom(
-        WndTriggerHandlers, [hWnd](const auto& h) { return h.thWnd == hWnd; }, fEventBusy,
-        DeletePending);
-    LogEvent(dtTriggerHandlerDispose, dstWndHandler, 0);
+    const void* record = nullptr;
+    {
+        std::lock_guard lock(DataSection);
+        record = DeregisterFrom(
+            WndTriggerHandlers, [hWnd](const auto& h) { return h.thWnd == hWnd; }, fEventBusy,
+            DeletePending);
+        LogEvent(dtTriggerHandlerDispose, dstWndHandler, 0);
+    }
+    WaitHandlerLeft(record);
 }
 
 void TSioBaseDispatcher::DeregisterProcTriggerHandler(TSioNotifyProc Proc) {
-    std::lock_guard lock(DataSection);
-    DeregisterFrom(
-        ProcTriggerHandlers, [Proc](const auto& h) { return h.thNotify == Proc; }, fEventBusy,
-        DeletePending);
-    LogEvent(dtTriggerHandlerDispose, dstProcHandler, 0);
+    const void* record = nullptr;
+    {
+        std::lock_guard lock(DataSection);
+        record = DeregisterFrom(
+            ProcTriggerHandlers, [Proc](const auto& h) { return h.thNotify == Proc; }, fEventBusy,
+            DeletePending);
+        LogEvent(dtTriggerHandlerDispose, dstProcHandler, 0);
+    }
+    WaitHandlerLeft(record);
 }
 
 void TSioBaseDispatcher::DeregisterEventTriggerHandler(TSioNotifyEvent Event) {
-    std::lock_guard lock(DataSection);
-    DeregisterFrom(
-        EventTriggerHandlers, [&Event](const auto& h) { return h.thNotify == Event; }, fEventBusy,
-        DeletePending);
-    LogEvent(dtTriggerHandlerDispose, dstEventHandler, 0);
+    const void* record = nullptr;
+    {
+        std::lock_guard lock(DataSection);
+        record = DeregisterFrom(
+            EventTriggerHandlers, [&Event](const auto& h) { return h.thNotify == Event; },
+            fEventBusy, DeletePending);
+        LogEvent(dtTriggerHandlerDispose, dstEventHandler, 0);
+    }
+    WaitHandlerLeft(record);
 }
 
 void TSioBaseDispatcher::UpdateHandlerFlags(TSioHandlerFlagUpdate FlagUpdate) {
@@ -335,6 +373,11 @@ void TSioBaseDispatcher::UpdateHandlerFlags(TSioHandlerFlagUpdate FlagUpdate) {
 void TSioBaseDispatcher::SetEventBusy(bool& WasOn, bool SetOn) {
     std::lock_guard lock(DataSection);
     WasOn = fEventBusy.exchange(SetOn);
+}
+
+bool TSioBaseDispatcher::HandlerCallInProgress() {
+    std::lock_guard lock(DataSection);
+    return calling_ != nullptr;
 }
 
 size_t TSioBaseDispatcher::HandlerCount() {

@@ -1,8 +1,10 @@
 // Opening, writing through the output ring, reading from the dispatch ring, flushing.
 #include "serial/error_codes.h"
+#include "serial/line_status.h"
 #include "serial/port_list.h"
 #include "serial/support/dispatcher_fixture.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -39,6 +41,36 @@ TEST(DispatcherOpen, FailuresReturnTheSystemCodeAndLeaveNothingOpen) {
         uint8_t b = 0;
         EXPECT_EQ(d->GetChar(b), ecCommNotOpen);
     }
+}
+
+TEST(DispatcherOpen, FailedThreadStartFailsTheOpenAndLeavesNothingRunning) {
+    base::QueueMessageLoop loop;
+    base::ScopedMessageLoop installed(loop);
+    base::RecordingErrorDisplay errors;
+    const char* threads[] = {"read", "dispatch", "write", "status"};
+    for (int32_t n = 1; n <= 4; ++n) {
+        SCOPED_TRACE(threads[n - 1]);
+        auto line = std::make_shared<TMemoryLine>("COM3");
+        line->FailThreadStart(n);
+        int32_t rc = 0;
+        auto d = TSioMemoryDispatcher::Open(line, rc);
+        EXPECT_EQ(rc, ecOutOfMemory);
+        // The threads started before the failing one are gone, the device is closed.
+        EXPECT_EQ(d->ActiveThreads.load(), 0);
+        EXPECT_FALSE(d->DispActive);
+        EXPECT_TRUE(d->Released());
+        EXPECT_EQ(d->CidEx.load(), -1);
+        EXPECT_FALSE(line->InUse());
+        EXPECT_EQ(d->PutString("x"), ecCommNotOpen);
+        d.reset();
+        // The port opens again.
+        line->FailThreadStart(0);
+        auto again = TSioMemoryDispatcher::Open(line, rc);
+        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(again->ActiveThreads.load(), 4);
+    }
+    loop.Pump();
+    EXPECT_EQ(errors.Count(), 0u);
 }
 
 TEST(DispatcherOpen, RefusedLineSettingsFailTheOpenAndReleaseTheDevice) {
@@ -99,12 +131,20 @@ TEST_F(DispatcherOutput, PutBlockLimitsAndCodes) {
     EXPECT_EQ(dispatcher->OutBuffUsed(), 0); // nothing queued
     ASSERT_EQ(dispatcher->PutString(std::string(10, 'a')), 0);
     // The write thread takes the first burst out of the ring and then hangs on the stalled
-    // line, so from here on the ring alone holds what is written.
-    ASSERT_TRUE(WaitFor([&] { return dispatcher->OutBuffFree() == 16; }));
+    // line: the bytes are in flight, still used, but no longer in the ring.
+    ASSERT_TRUE(WaitFor([&] { return D().InFlightBytes() == 10; }));
+    EXPECT_EQ(dispatcher->OutBuffUsed(), 10);
+    EXPECT_EQ(dispatcher->OutBuffFree(), 6);
     EXPECT_EQ(dispatcher->PutString(std::string(17, 'b')), ecOutputBufferTooSmall);
+    // What fits the ring's own room is taken, bytes in flight or not.
     EXPECT_EQ(dispatcher->PutString(std::string(16, 'c')), 0);
+    EXPECT_EQ(dispatcher->OutBuffUsed(), 26);
     EXPECT_EQ(dispatcher->OutBuffFree(), 0);
     EXPECT_EQ(dispatcher->PutChar('d'), ecOutputBufferTooSmall);
+    // Nothing of a refused write is sent.
+    line->Stall(false);
+    ASSERT_TRUE(WaitFor([&] { return dispatcher->OutBuffUsed() == 0; }));
+    EXPECT_EQ(line->Sent(), std::string(10, 'a') + std::string(16, 'c'));
 }
 
 TEST_F(DispatcherOutput, BytesReachTheLineInOrderAcrossRingWraps) {
@@ -127,7 +167,7 @@ TEST_F(DispatcherOutput, FullRingIsWrittenOutOldestFirst) {
     Open(8);
     line->SetTransmitDelay(std::chrono::microseconds(20000));
     ASSERT_EQ(dispatcher->PutString("01234567"), 0); // the thread takes it as one burst
-    ASSERT_TRUE(WaitFor([&] { return dispatcher->OutBuffUsed() == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return D().InFlightBytes() == 8; }));
     ASSERT_EQ(dispatcher->PutString("abcdefgh"), 0); // wraps nowhere, fills the ring
     ASSERT_TRUE(WaitFor([&] { return line->SentCount() == 16; }));
     EXPECT_EQ(line->Sent(), "01234567abcdefgh");
@@ -136,7 +176,7 @@ TEST_F(DispatcherOutput, FullRingIsWrittenOutOldestFirst) {
 TEST_F(DispatcherOutput, FlushAbortsAStuckWriteWithoutAnError) {
     line->Stall(true);
     ASSERT_EQ(dispatcher->PutString("stuck bytes"), 0);
-    ASSERT_TRUE(WaitFor([&] { return dispatcher->OutBuffUsed() == 0; })); // in the writer
+    ASSERT_TRUE(WaitFor([&] { return D().InFlightBytes() == 11; })); // in the writer
     ASSERT_EQ(dispatcher->PutString("queued"), 0);
     dispatcher->OutFlushAck.Set(); // a stale acknowledgement must not end the flush early
     EXPECT_EQ(dispatcher->FlushOutBuffer(), 0);
@@ -147,6 +187,22 @@ TEST_F(DispatcherOutput, FlushAbortsAStuckWriteWithoutAnError) {
     EXPECT_EQ(line->Sent(), "after");
     EXPECT_EQ(errors.Count(), 0u);
     EXPECT_TRUE(D().WriteThreadRunning());
+}
+
+TEST_F(DispatcherOutput, RefusedWriteDoesNotInventLineErrors) {
+    line->RefuseWrites(true);
+    // The error query fails too: its code is no error bits.
+    line->FailErrorQuery(ecCommNotOpen);
+    EXPECT_EQ(dispatcher->PutString("x"), ecPutBlockFail);
+    line->FailErrorQuery(0);
+    EXPECT_EQ(dispatcher->GetLineError(), leNone);
+    EXPECT_FALSE(dispatcher->CheckLineBreak());
+    // What the device does report is kept, masked as a refresh takes it.
+    line->AddLineErrors(leParityBit);
+    EXPECT_EQ(dispatcher->PutString("x"), ecPutBlockFail);
+    EXPECT_EQ(dispatcher->GetLineError(), leParity);
+    line->RefuseWrites(false);
+    EXPECT_EQ(dispatcher->PutString("x"), 0);
 }
 
 using DispatcherInput = DispatcherTest;
@@ -189,6 +245,28 @@ TEST_F(DispatcherInput, FullRingKeepsBytesQueuedAndLosesNone) {
     ASSERT_EQ(dispatcher->GetBlock(got.data() + 5000, uint32_t(bytes.size() - 5000)),
               int32_t(bytes.size() - 5000));
     EXPECT_EQ(got, bytes);
+}
+
+TEST_F(DispatcherInput, FullRingWithBlocksQueuedIsWaitedOnNotSpunOn) {
+    std::atomic<uint64_t> passes_at_timer{0};
+    recorder.action = [&](TSioBaseDispatcher& d, const Note& note) {
+        if (note.msg == APW_TRIGGERTIMER)
+            passes_at_timer = d.DispatchPasses();
+        return std::string();
+    };
+    dispatcher->RegisterEventTriggerHandler(recorder.Event());
+    line->Arrive(std::vector<uint8_t>(8192 + 700, 'q'));
+    ASSERT_TRUE(WaitFor(
+        [&] { return dispatcher->DispatchFullState() && dispatcher->FQueue.FBytesQueued() > 0; }));
+    // Nothing can move now. Over a timer of 4 ticks (about 220 ms) a dispatch thread that
+    // waits wakes a handful of times (every 50 ms at most); one that spins on the blocks it
+    // cannot move runs thousands of passes.
+    const int32_t timer = dispatcher->AddTimerTrigger();
+    ASSERT_EQ(dispatcher->SetTimerTrigger(uint32_t(timer), 4, true), 0);
+    const uint64_t before = dispatcher->DispatchPasses();
+    ASSERT_TRUE(WaitFor([&] { return recorder.Count(APW_TRIGGERTIMER) == 1; }));
+    EXPECT_LT(passes_at_timer.load() - before, 100u);
+    EXPECT_EQ(dispatcher->InBuffUsed(), 8192);
 }
 
 TEST_F(DispatcherInput, FlushDropsRingAndQueueButNotLaterBytes) {

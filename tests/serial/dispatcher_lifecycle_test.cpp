@@ -1,5 +1,6 @@
 // Closing, the final release, device errors on the worker threads, and many open/close
 // cycles with traffic.
+#include "base/component.h"
 #include "base/event.h"
 #include "serial/error_codes.h"
 #include "serial/port_list.h"
@@ -7,6 +8,7 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace serial::testing {
 namespace {
@@ -78,10 +80,12 @@ TEST_F(DispatcherLifecycle, CloseDuringAHandlerDefersTheRelease) {
     dispatcher->DonePort();
     EXPECT_TRUE(dispatcher->ClosePending);
     EXPECT_FALSE(dispatcher->Released());
-    EXPECT_FALSE(line->InUse());
+    // The dispatch thread still runs: the device stays open until it has left.
+    EXPECT_TRUE(line->InUse());
     leave.Set();
     EXPECT_TRUE(WaitFor([&] { return dispatcher->ActiveThreads.load() == 0; }));
     EXPECT_TRUE(dispatcher->Released());
+    EXPECT_FALSE(line->InUse());
     EXPECT_EQ(recorder.Count(APW_TRIGGERAVAIL), 1u);
 }
 
@@ -132,9 +136,104 @@ TEST_F(DispatcherLifecycle, ThreadStillRunningKeepsTheDispatcherUntilItEnds) {
     const int32_t handle = dispatcher->fHandle;
     dispatcher.reset(); // gives up waiting; the dispatch thread now owns the dispatcher
     EXPECT_NE(PortListItem(handle), nullptr);
-    EXPECT_FALSE(line->InUse());
+    EXPECT_TRUE(line->InUse()); // closed by the last thread
     leave.Set();
     EXPECT_TRUE(WaitFor([&] { return PortListItem(handle) == nullptr; }));
+    EXPECT_FALSE(line->InUse());
+}
+
+TEST_F(DispatcherLifecycle, DeviceIsClosedByTheLastThreadNeverUnderOne) {
+    base::Event entered(true, false);
+    base::Event leave(true, false);
+    std::atomic<bool> open_in_handler{false};
+    std::atomic<int32_t> dtr_result{1};
+    recorder.action = [&](TSioBaseDispatcher& d, const Note&) {
+        entered.Set();
+        (void)leave.Wait(std::chrono::seconds(10));
+        // A device call of the dispatch thread after the owner's close has given up on it.
+        open_in_handler = D().DeviceOpen();
+        dtr_result = d.SetDtr(false);
+        return std::string();
+    };
+    dispatcher->RegisterEventTriggerHandler(recorder.Event());
+    dispatcher->ChangeLengthTrigger(1);
+    dispatcher->ThreadWaitLimit = std::chrono::milliseconds(50);
+    line->Arrive("x");
+    ASSERT_TRUE(entered.Wait(std::chrono::seconds(5)));
+    dispatcher->DonePort(); // its wait for the dispatch thread runs out
+    EXPECT_EQ(dispatcher->CidEx.load(), -1);
+    EXPECT_TRUE(D().DeviceOpen());
+    EXPECT_TRUE(line->InUse());
+    leave.Set();
+    ASSERT_TRUE(WaitFor([&] { return dispatcher->ActiveThreads.load() == 0; }));
+    EXPECT_TRUE(open_in_handler);
+    EXPECT_EQ(dtr_result.load(), 0);
+    EXPECT_FALSE(line->Dtr());
+    EXPECT_FALSE(D().DeviceOpen());
+    EXPECT_FALSE(line->InUse());
+    EXPECT_EQ(line->ClosedDeviceCalls(), 0);
+}
+
+TEST_F(DispatcherLifecycle, StuckReadThreadFindsTheDeviceOpenWhenItMovesAgain) {
+    dispatcher->ThreadWaitLimit = std::chrono::milliseconds(50);
+    line->HoldReads(true);
+    line->Arrive("x"); // the read thread parks inside its device read
+    ASSERT_TRUE(WaitFor([&] { return line->ReadsParked(); }));
+    const int32_t reads = line->ReadCalls();
+    dispatcher->DonePort(); // its wait for the read thread runs out
+    EXPECT_TRUE(line->InUse());
+    line->HoldReads(false);
+    ASSERT_TRUE(WaitFor([&] { return dispatcher->ActiveThreads.load() == 0; }));
+    EXPECT_EQ(line->ReadCalls(), reads + 1); // the read went to the open device
+    EXPECT_EQ(line->ClosedDeviceCalls(), 0);
+    EXPECT_FALSE(line->InUse());
+    loop.Pump();
+    EXPECT_EQ(errors.Count(), 0u);
+}
+
+TEST_F(DispatcherLifecycle, WorkerEndingDuringTheReleaseRaisesAgainstNoOwner) {
+    // An owner that swallows errors raised against it (it is loading): a worker error that
+    // reaches the error box was raised against no owner.
+    base::TComponent owner;
+    owner.BeginLoading();
+    dispatcher.reset();
+    dispatcher = TSioDispatcherPtr(new TSioMemoryDispatcher(&owner, line));
+    ASSERT_EQ(dispatcher->InitPort("\\\\.\\COM3", 56000, 0, 8, 1, 4096, 4096, 3), 0);
+    dispatcher->ThreadWaitLimit = kRaisedLimit;
+    line->HoldReads(true);
+    line->FailReads(true); // the read thread parks, then fails
+    ASSERT_TRUE(WaitFor([&] { return line->ReadsParked(); }));
+    TSioBaseDispatcher* raw = dispatcher.get();
+    std::thread release([&] {
+        // Lets the worker go once the release is under way.
+        (void)WaitPlain([&] { return raw->KillThreads.load(); }, kRaisedLimit);
+        line->HoldReads(false);
+    });
+    dispatcher.reset();
+    release.join();
+    loop.Pump();
+    EXPECT_EQ(errors.Texts(), std::vector<std::string>{"EInOutError: Device read error"});
+    EXPECT_FALSE(line->InUse());
+}
+
+TEST_F(DispatcherLifecycle, LateWorkerAfterATimedOutReleaseLeavesTheFreedOwnerAlone) {
+    auto owner = std::make_unique<base::TComponent>();
+    dispatcher.reset();
+    dispatcher = TSioDispatcherPtr(new TSioMemoryDispatcher(owner.get(), line));
+    ASSERT_EQ(dispatcher->InitPort("\\\\.\\COM3", 56000, 0, 8, 1, 4096, 4096, 3), 0);
+    dispatcher->ThreadWaitLimit = std::chrono::milliseconds(50);
+    line->HoldReads(true);
+    line->FailReads(true);
+    ASSERT_TRUE(WaitFor([&] { return line->ReadsParked(); }));
+    const int32_t handle = dispatcher->fHandle;
+    dispatcher.reset(); // times out: the read thread keeps the dispatcher
+    EXPECT_NE(PortListItem(handle), nullptr);
+    owner.reset(); // the owner goes while its worker still runs
+    line->HoldReads(false);
+    ASSERT_TRUE(WaitFor([&] { return PortListItem(handle) == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return errors.Count() == 1; }));
+    EXPECT_EQ(errors.Boxes()[0].text, "EInOutError: Device read error");
+    EXPECT_FALSE(line->InUse());
 }
 
 TEST_F(DispatcherLifecycle, ThousandOpenCloseCyclesWithTrafficLeaveNothingBehind) {

@@ -160,6 +160,73 @@ TEST_F(DispatcherNotify, DataTriggerMatcherCases) {
     }
 }
 
+TEST_F(DispatcherNotify, PartialMatchDoesNotGoOnAcrossBytesTakenBeforeTheScan) {
+    const int32_t sentinel = dispatcher->AddDataTrigger("B", false); // listed first: told last
+    const int32_t ab = dispatcher->AddDataTrigger("AB", false);
+    const int32_t a = dispatcher->AddDataTrigger("A", false);
+    // "A" fires at the first byte, where "AB" starts a partial match; the handler takes
+    // "AX" there, so "X" goes before the scan has reached it.
+    recorder.action = [a](TSioBaseDispatcher& d, const Note& note) -> std::string {
+        if (note.msg != APW_TRIGGERDATA || note.wparam != uint32_t(a))
+            return {};
+        uint8_t two[2];
+        return d.GetBlock(two, 2) == 2 ? std::string(two, two + 2) : "<error>";
+    };
+    dispatcher->RegisterEventTriggerHandler(recorder.Event());
+    line->Arrive("AX");
+    ASSERT_TRUE(WaitFor([&] { return recorder.AllData() == "AX"; }));
+    // "A", "X", "B" arrived: "AB" never did.
+    line->Arrive("B");
+    ASSERT_TRUE(WaitFor([&] {
+        const auto notes = recorder.Notes();
+        return !notes.empty() && notes.back().wparam == uint32_t(sentinel);
+    }));
+    for (const auto& note : recorder.Notes())
+        EXPECT_FALSE(note.msg == APW_TRIGGERDATA && note.wparam == uint32_t(ab));
+    // A string that does arrive in order still fires.
+    recorder.action = nullptr;
+    line->Arrive("AB");
+    EXPECT_TRUE(WaitFor([&] {
+        for (const auto& note : recorder.Notes()) {
+            if (note.msg == APW_TRIGGERDATA && note.wparam == uint32_t(ab))
+                return true;
+        }
+        return false;
+    }));
+}
+
+TEST_F(DispatcherNotify, MatchWhoseStartWasAlreadyTakenOffersNoBytesBeforeIt) {
+    const int32_t ab = dispatcher->AddDataTrigger("AB", false);
+    const int32_t a = dispatcher->AddDataTrigger("A", false);
+    // "A" fires at the first byte and its handler takes it: scanned, taken, never offered.
+    recorder.action = [a](TSioBaseDispatcher& d, const Note& note) -> std::string {
+        if (note.msg == APW_TRIGGERDATA && note.wparam == uint32_t(a)) {
+            uint8_t one = 0;
+            return d.GetChar(one) == 0 ? std::string(1, char(one)) : "<error>";
+        }
+        return TakeOffered(d, note);
+    };
+    dispatcher->RegisterEventTriggerHandler(recorder.Event());
+    dispatcher->ChangeLengthTrigger(1);
+    line->Arrive("A");
+    ASSERT_TRUE(WaitFor([&] { return recorder.AllData() == "A"; }));
+    line->Arrive("B");
+    ASSERT_TRUE(WaitFor([&] { return recorder.AllData().size() >= 2; }));
+    EXPECT_EQ(recorder.AllData(), "AB");
+    // "AB" completes with its "A" already taken: the bytes before it number -1, so there is
+    // no avail notification for them (a count turned unsigned offers 4294967295 bytes).
+    size_t ab_notes = 0;
+    for (const auto& note : recorder.Notes()) {
+        if (note.msg == APW_TRIGGERAVAIL) {
+            EXPECT_EQ(note.wparam, 1u);
+            EXPECT_EQ(note.data, "B");
+        } else if (note.msg == APW_TRIGGERDATA && note.wparam == uint32_t(ab)) {
+            ++ab_notes;
+        }
+    }
+    EXPECT_EQ(ab_notes, 1u);
+}
+
 TEST_F(DispatcherNotify, TriggerHandlesAndTheirErrors) {
     EXPECT_EQ(dispatcher->AddTimerTrigger(), 8);
     EXPECT_EQ(dispatcher->AddDataTrigger("x", false), 16);

@@ -83,6 +83,16 @@ TEST_F(LineThreadsTest, SetLineAppliesOnlyChangesAndReassertsTheLines) {
     ASSERT_TRUE(WaitFor([&] { return line->Sent() == "before"; }));
 }
 
+TEST_F(LineThreadsTest, SetLineWaitsForABurstTheWriteThreadHolds) {
+    // The write thread takes all 500 bytes out of the ring at once and sends them slowly:
+    // the new settings must wait until the last of them has left.
+    line->SetTransmitDelay(std::chrono::microseconds(1000));
+    ASSERT_EQ(dispatcher->PutString(std::string(500, 's')), 0);
+    ASSERT_EQ(dispatcher->SetLine(9600, NOPARITY, 8, 1), 0);
+    EXPECT_EQ(line->AppliedDcb().BaudRate, 9600u);
+    EXPECT_EQ(line->SentAtLastStateWrite(), 500u);
+}
+
 TEST(LineThreadsOpen, RefusedSettingsFailTheOpening) {
     base::QueueMessageLoop loop;
     base::ScopedMessageLoop installed(loop);
@@ -130,9 +140,9 @@ TEST_F(LineThreadsTest, OutputFreeTriggerWaitsForTheTransmitter) {
     // The transmitter holds the first byte, so the rest stays in the output ring.
     line->Stall(true);
     ASSERT_EQ(dispatcher->PutString("a"), 0);
-    ASSERT_TRUE(WaitFor([&] { return dispatcher->OutBuffUsed() == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return D().InFlightBytes() == 1; }));
     ASSERT_EQ(dispatcher->PutString(std::string(4000, 'b')), 0);
-    EXPECT_EQ(dispatcher->OutBuffFree(), 96);
+    EXPECT_EQ(dispatcher->OutBuffFree(), 95); // the byte in flight counts as used
 
     const uint32_t h = ActiveStatusTrigger(stOutBuffFree, 100);
     PassesRan();

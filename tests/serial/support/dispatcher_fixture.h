@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace serial::testing {
@@ -73,6 +74,52 @@ inline std::string TakeOffered(TSioBaseDispatcher& d, const Note& note) {
         return "<error>";
     return bytes;
 }
+
+// Runs body on a thread of its own that owns the message loop in force meanwhile, so the
+// test thread can require owner-thread work to end within the usual wait without being
+// blocked in it (a wait of the owner for itself shows as a body that has not ended). The
+// destructor joins the thread. The test thread must not install a loop meanwhile.
+class ForeignOwner {
+public:
+    explicit ForeignOwner(std::function<void(base::QueueMessageLoop&)> body)
+        : thread_([this, body = std::move(body)] {
+              {
+                  base::QueueMessageLoop loop;
+                  base::ScopedMessageLoop installed(loop);
+                  body(loop);
+                  loop.Pump();
+              }
+              done_.Set();
+          }) {}
+    ~ForeignOwner() { thread_.join(); }
+    ForeignOwner(const ForeignOwner&) = delete;
+    ForeignOwner& operator=(const ForeignOwner&) = delete;
+
+    // True when the body has ended within limit.
+    bool Ended(std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
+        return done_.Wait(limit);
+    }
+
+private:
+    base::Event done_{true, false};
+    std::thread thread_;
+};
+
+// Waits for pred without running anything (the owner thread must not run pending calls).
+inline bool WaitPlain(const std::function<bool()>& pred,
+                      std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
+    base::Event tick;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return pred();
+        (void)tick.Wait(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// A limit long enough that a wait running into it shows as a test that does not end in time.
+inline constexpr std::chrono::milliseconds kRaisedLimit{20000};
 
 class DispatcherTest : public ::testing::Test {
 protected:

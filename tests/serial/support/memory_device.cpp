@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 namespace serial::testing {
@@ -16,6 +17,7 @@ constexpr auto kReadWait = std::chrono::milliseconds(50);
 constexpr auto kSlice = std::chrono::milliseconds(100);
 constexpr auto kFlushWait = std::chrono::milliseconds(5000);
 constexpr int32_t kBlockSize = 256;
+constexpr auto kHoldLimit = std::chrono::seconds(30);
 
 std::string StripDevicePrefix(const std::string& name) {
     if (name.size() >= 4 && name[0] == '\\' && name[1] == '\\' && name[2] == '.' && name[3] == '\\')
@@ -162,7 +164,72 @@ int32_t TMemoryLine::ReadCalls() const {
     return read_calls;
 }
 
+void TMemoryLine::HoldReads(bool hold) {
+    {
+        std::lock_guard l(lock);
+        hold_reads = hold;
+    }
+    released.notify_all();
+}
+
+void TMemoryLine::HoldWrites(bool hold) {
+    {
+        std::lock_guard l(lock);
+        hold_writes = hold;
+    }
+    released.notify_all();
+}
+
+bool TMemoryLine::ReadsParked() const {
+    std::lock_guard l(lock);
+    return reads_parked;
+}
+
+bool TMemoryLine::WritesParked() const {
+    std::lock_guard l(lock);
+    return writes_parked;
+}
+
+void TMemoryLine::RefuseWrites(bool refuse) {
+    std::lock_guard l(lock);
+    refuse_writes = refuse;
+}
+
+void TMemoryLine::FailErrorQuery(int32_t code) {
+    std::lock_guard l(lock);
+    fail_error_query = code;
+}
+
+void TMemoryLine::FailThreadStart(int32_t n) {
+    std::lock_guard l(lock);
+    fail_thread_start = n;
+}
+
+size_t TMemoryLine::SentAtLastStateWrite() const {
+    std::lock_guard l(lock);
+    return sent_at_state_write;
+}
+
+int32_t TMemoryLine::ClosedDeviceCalls() const {
+    std::lock_guard l(lock);
+    return closed_device_calls;
+}
+
+int32_t TMemoryLine::FlushCalls() const {
+    std::lock_guard l(lock);
+    return flush_calls;
+}
+
 // ---- Threads ----
+
+void TSioMemoryDispatcher::Park(TMemoryLine& line, std::unique_lock<std::mutex>& l,
+                                bool TMemoryLine::*hold, bool TMemoryLine::*parked) {
+    if (!(line.*hold))
+        return;
+    line.*parked = true;
+    (void)line.released.wait_for(l, kHoldLimit, [&] { return !(line.*hold); });
+    line.*parked = false;
+}
 
 // Drains the wire into 256-byte blocks up to the next line event each time it is woken (by
 // the status thread) and at least every 50 ms.
@@ -180,9 +247,18 @@ protected:
                 break;
             bool status_ahead = false;
             while (true) {
+                {
+                    // A held read waits here, outside the device lock, as a thread blocked
+                    // in the kernel would.
+                    std::unique_lock l(line->lock);
+                    Park(*line, l, &TMemoryLine::hold_reads, &TMemoryLine::reads_parked);
+                }
+                std::lock_guard device(d.DeviceSection);
                 std::lock_guard l(line->lock);
-                if (d.CidEx < 0)
-                    return; // closed under us: not an error
+                if (!d.device_open_) {
+                    ++line->closed_device_calls; // the device was closed under the thread
+                    return;
+                }
                 ++line->read_calls;
                 if (line->fail_reads) {
                     line->fail_reads = false;
@@ -230,9 +306,12 @@ protected:
             (void)line->changed.Wait(kSlice);
             if (d.KillThreads)
                 break;
+            std::lock_guard device(d.DeviceSection);
             std::lock_guard l(line->lock);
-            if (d.CidEx < 0)
+            if (!d.device_open_) {
+                ++line->closed_device_calls;
                 return;
+            }
             while (!line->wire.empty() && line->wire.front().status) {
                 d.FQueue.Push(std::make_unique<TStatusBuffer>(line->wire.front().mask));
                 line->wire.pop_front();
@@ -243,7 +322,8 @@ protected:
     }
 };
 
-// Drains the output ring to the line, one burst per wake-up.
+// Drains the output ring to the line, one burst per wake-up. The burst counts as in flight
+// until written or dropped; a flush drops it and is acknowledged.
 class TSioMemoryDispatcher::WriteThread : public TSioDispatcherThread {
 public:
     using TSioDispatcherThread::TSioDispatcherThread;
@@ -253,43 +333,64 @@ protected:
         auto& d = static_cast<TSioMemoryDispatcher&>(H);
         std::vector<uint8_t> block;
         while (!Terminated && !d.KillThreads) {
-            base::Event* events[] = {&d.OutputEvent, &d.OutFlushEvent};
+            // The flush first: under a stream of writes it must still be answered.
+            base::Event* events[] = {&d.OutFlushEvent, &d.OutputEvent};
             const int which = base::Event::WaitAny(events, kSlice);
-            if (which == 1) {
-                d.OutFlushAck.Set();
+            if (which == 0) {
+                Acknowledge(d);
                 continue;
             }
-            if (which != 0 || d.KillThreads)
+            if (which != 1 || d.KillThreads)
                 continue;
-            while (true) {
-                d.TakeOutputRing(block);
+            while (!d.KillThreads) {
+                d.TakeOutputRing(block); // the bytes are in flight from here
                 if (block.empty())
                     break;
                 if (!Transmit(d, block)) {
-                    if (d.CidEx >= 0)
-                        ReturnValue = ecDeviceWrite;
+                    d.SetOutInFlight(0);
+                    ReturnValue = ecDeviceWrite;
                     d.StopThreads();
                     return;
                 }
             }
         }
+        d.SetOutInFlight(0);
     }
 
 private:
-    // False on a device failure. A flush gives up the rest of the block.
+    // The block is dropped: nothing is in flight any more, then every flush asked so far is
+    // answered.
+    static void Acknowledge(TSioMemoryDispatcher& d) {
+        d.SetOutInFlight(0);
+        d.AcknowledgeFlush();
+    }
+
+    // False on a device failure. A flush drops the rest of the block; a stop ends it.
     bool Transmit(TSioMemoryDispatcher& d, const std::vector<uint8_t>& block) {
         const std::shared_ptr<TMemoryLine> line = d.line_;
         size_t done = 0;
         while (done < block.size()) {
-            if (d.KillThreads)
+            {
+                // A held write is stuck in the device: it notices neither a stop nor a flush.
+                std::unique_lock l(line->lock);
+                Park(*line, l, &TMemoryLine::hold_writes, &TMemoryLine::writes_parked);
+            }
+            if (d.KillThreads) {
+                d.SetOutInFlight(0);
                 return true;
+            }
+            if (d.OutFlushEvent.Wait(std::chrono::milliseconds(0))) {
+                Acknowledge(d);
+                return true;
+            }
             std::chrono::microseconds delay{0};
             bool stalled = false;
             {
+                std::lock_guard device(d.DeviceSection);
                 std::lock_guard l(line->lock);
-                if (d.CidEx < 0)
-                    return false;
-                if (line->fail_writes) {
+                if (!d.device_open_)
+                    ++line->closed_device_calls;
+                if (!d.device_open_ || line->fail_writes) {
                     line->fail_writes = false;
                     return false;
                 }
@@ -302,16 +403,20 @@ private:
                                           : std::chrono::duration_cast<std::chrono::milliseconds>(
                                                 delay * static_cast<int64_t>(chunk));
                 if (d.OutFlushEvent.Wait(std::max(wait, std::chrono::milliseconds(1)))) {
-                    d.OutFlushAck.Set();
+                    Acknowledge(d);
                     return true;
                 }
                 if (stalled)
                     continue;
             }
-            std::lock_guard l(line->lock);
-            line->sent.append(block.begin() + static_cast<std::ptrdiff_t>(done),
-                              block.begin() + static_cast<std::ptrdiff_t>(done + chunk));
+            {
+                std::lock_guard device(d.DeviceSection);
+                std::lock_guard l(line->lock);
+                line->sent.append(block.begin() + static_cast<std::ptrdiff_t>(done),
+                                  block.begin() + static_cast<std::ptrdiff_t>(done + chunk));
+            }
             done += chunk;
+            d.SetOutInFlight(static_cast<int32_t>(block.size() - done));
         }
         return true;
     }
@@ -335,7 +440,15 @@ TSioDispatcherPtr TSioMemoryDispatcher::Open(std::shared_ptr<TMemoryLine> line, 
     return dispatcher;
 }
 
+bool TSioMemoryDispatcher::DeviceOpen() {
+    std::lock_guard device(DeviceSection);
+    return device_open_;
+}
+
 int32_t TSioMemoryDispatcher::EscapeComFunction(int32_t Func) {
+    std::lock_guard device(DeviceSection);
+    if (!device_open_)
+        return ecCommNotOpen;
     std::lock_guard l(line_->lock);
     line_->escape_calls.push_back(Func);
     switch (Func) {
@@ -361,21 +474,36 @@ int32_t TSioMemoryDispatcher::FlushCom(int32_t Queue) {
     if (Queue == 0) {
         if (!WriteThreadRunning())
             return 0;
+        // Empty the ring first, then have the write thread drop what it holds; the wait is
+        // for this request's number, so other flushers never take its answer.
         EmptyOutputRing();
-        OutFlushAck.Reset();
-        OutFlushEvent.Set();
-        (void)WaitRunningCalls(OutFlushAck, kFlushWait);
+        const uint64_t request = RequestFlush();
+        {
+            std::lock_guard l(line_->lock);
+            ++line_->flush_calls;
+        }
+        (void)WaitFlushAcknowledged(request, FlushWaitLimit);
         return 0;
     }
-    std::lock_guard l(line_->lock);
-    std::erase_if(line_->wire, [](const TMemoryLine::Item& item) { return !item.status; });
+    {
+        std::lock_guard device(DeviceSection);
+        if (device_open_) {
+            std::lock_guard l(line_->lock);
+            std::erase_if(line_->wire, [](const TMemoryLine::Item& item) { return !item.status; });
+        }
+    }
     FQueue.Clear();
     return 0;
 }
 
 int32_t TSioMemoryDispatcher::GetComError(TComStat& Stat) {
     const int32_t out_used = OutBufUsed();
+    std::lock_guard device(DeviceSection);
+    if (!device_open_)
+        return ecCommNotOpen;
     std::lock_guard l(line_->lock);
+    if (line_->fail_error_query != 0)
+        return line_->fail_error_query;
     const auto errors = static_cast<int32_t>(line_->line_errors);
     line_->line_errors = 0;
     Stat.fCtsHold = line_->cts_hold;
@@ -395,6 +523,9 @@ int32_t TSioMemoryDispatcher::GetComEventMask(int32_t) {
 }
 
 int32_t TSioMemoryDispatcher::GetComState(serial::DCB& Dcb) {
+    std::lock_guard device(DeviceSection);
+    if (!device_open_)
+        return ecCommNotOpen;
     std::lock_guard l(line_->lock);
     Dcb = line_->dcb;
     return 0;
@@ -405,15 +536,24 @@ int32_t TSioMemoryDispatcher::ReadCom(uint8_t* Dest, int32_t Count) {
 }
 
 int32_t TSioMemoryDispatcher::SetComState(const serial::DCB& Dcb) {
+    std::lock_guard device(DeviceSection);
+    if (!device_open_)
+        return ecCommNotOpen;
     std::lock_guard l(line_->lock);
     if (line_->refuse_state != 0)
         return -line_->refuse_state;
     line_->dcb = Dcb;
     ++line_->state_writes;
+    line_->sent_at_state_write = line_->sent.size();
     return 0;
 }
 
 int32_t TSioMemoryDispatcher::WriteCom(const uint8_t* Data, int32_t Len) {
+    {
+        std::lock_guard l(line_->lock);
+        if (line_->refuse_writes)
+            return 0;
+    }
     if (Len <= 0 || !CopyToOutputRing(Data, static_cast<uint32_t>(Len)))
         return 0;
     OutputEvent.Set();
@@ -435,11 +575,23 @@ int32_t TSioMemoryDispatcher::StartDispatcher() {
         throw base::EInvalidOperation("Dispatcher already started.");
     KillThreads = false;
     FSerialEvent.Reset();
-    const bool started =
-        LaunchThread(std::make_unique<ReadThread>(*this), &TSioMemoryDispatcher::ComThread) &&
-        StartDispThread() &&
-        LaunchThread(std::make_unique<WriteThread>(*this), &TSioMemoryDispatcher::OutThread) &&
+    int32_t fail_at = 0;
+    {
+        std::lock_guard l(line_->lock);
+        fail_at = line_->fail_thread_start;
+    }
+    int32_t position = 0;
+    // A start the test makes fail is not attempted, as if the system refused the thread.
+    auto refused = [&] { return ++position == fail_at; };
+    bool started = !refused() && LaunchThread(std::make_unique<ReadThread>(*this),
+                                              &TSioMemoryDispatcher::ComThread) != nullptr;
+    started = started && !refused() && StartDispThread();
+    started = started && !refused() &&
+              LaunchThread(std::make_unique<WriteThread>(*this), &TSioMemoryDispatcher::OutThread);
+    started =
+        started && !refused() &&
         LaunchThread(std::make_unique<StatusThread_>(*this), &TSioMemoryDispatcher::StatusThread);
+    // The threads already started are stopped by the close that the failed open runs.
     return started ? 0 : ecOutOfMemory;
 }
 
@@ -449,7 +601,7 @@ void TSioMemoryDispatcher::StopDispatcher() {
 }
 
 int32_t TSioMemoryDispatcher::OutBufUsed() {
-    return OutputRingUsed();
+    return OutputRingAndInFlight();
 }
 
 int32_t TSioMemoryDispatcher::InQueueUsed() {
@@ -457,6 +609,7 @@ int32_t TSioMemoryDispatcher::InQueueUsed() {
 }
 
 int32_t TSioMemoryDispatcher::OpenCom(const std::string& Name, int32_t, int32_t) {
+    std::lock_guard device(DeviceSection);
     std::lock_guard l(line_->lock);
     if (!SameName(StripDevicePrefix(Name), line_->Name())) {
         LastSystemError = 2;
@@ -472,6 +625,7 @@ int32_t TSioMemoryDispatcher::OpenCom(const std::string& Name, int32_t, int32_t)
     }
     line_->in_use = true;
     ++line_->open_count;
+    device_open_ = true;
     return 1;
 }
 
@@ -485,6 +639,7 @@ int32_t TSioMemoryDispatcher::CloseCom() {
             (void)WaitThreadGone(&TSioMemoryDispatcher::StatusThread, ThreadWaitLimit);
         }
         if (WriteThreadRunning()) {
+            OutputEvent.Set(); // cut its waits short (an extra acknowledgement is harmless)
             OutFlushEvent.Set();
             (void)WaitThreadGone(&TSioMemoryDispatcher::OutThread, ThreadWaitLimit);
         }
@@ -497,10 +652,15 @@ int32_t TSioMemoryDispatcher::CloseCom() {
             (void)WaitThreadGone(&TSioMemoryDispatcher::fDispThread, ThreadWaitLimit);
         }
     }
-    if (CidEx >= 0) {
-        std::lock_guard l(line_->lock);
-        line_->in_use = false;
-        CidEx = -1;
+    if (CidEx.exchange(-1) >= 0) {
+        // Closed now when every thread has gone, else by the last one as it ends: a thread
+        // still running never finds the device closed (or another one in its place).
+        CloseWhenThreadsGone([this] {
+            std::lock_guard device(DeviceSection);
+            std::lock_guard l(line_->lock);
+            device_open_ = false;
+            line_->in_use = false;
+        });
     }
     CloseComActive = false;
     return 0;
@@ -516,12 +676,18 @@ int32_t TSioMemoryDispatcher::ProcessCommunications() {
 }
 
 int32_t TSioMemoryDispatcher::GetComModemStatus(uint32_t& Status) {
+    std::lock_guard device(DeviceSection);
+    if (!device_open_)
+        return ecCommNotOpen;
     std::lock_guard l(line_->lock);
     Status = line_->modem_lines;
     return 0;
 }
 
 int32_t TSioMemoryDispatcher::SetComBreak(bool On) {
+    std::lock_guard device(DeviceSection);
+    if (!device_open_)
+        return ecCommNotOpen;
     std::lock_guard l(line_->lock);
     line_->brk = On;
     return 0;

@@ -4,7 +4,16 @@
 // The test holds a TMemoryLine (shared with the dispatcher) and plays the remote side:
 // Arrive() puts bytes on the wire, ArriveStatus() a line event between them; Sent() is what
 // the port transmitted. Faults: FailReads/FailWrites make the next device read or write
-// fail; SetTransmitDelay slows the transmitter, Stall stops it until a flush or a close.
+// fail; SetTransmitDelay slows the transmitter, Stall stops it until a flush or a close;
+// HoldReads/HoldWrites park a thread inside its device call (a stuck thread that does not
+// notice a stop); RefuseWrites, FailErrorQuery and FailThreadStart fail the matching calls.
+//
+// It is the model a real device layer follows: device calls run under DeviceSection on an
+// open device; the device is closed only when no worker thread is left (by the last one,
+// through CloseWhenThreadsGone, after a timed-out wait); every stop goes through
+// StopThreads; bytes taken from the output ring count as in flight until written or
+// dropped; flushes use the numbered handshake (RequestFlush, AcknowledgeFlush,
+// WaitFlushAcknowledged).
 //
 // Threads: every TMemoryLine member may be called from any thread.
 #pragma once
@@ -13,6 +22,7 @@
 #include "serial/dispatcher.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -51,6 +61,19 @@ public:
     void SetTransmitDelay(std::chrono::microseconds per_byte);
     // A stuck transmitter: nothing is sent until a flush or a close.
     void Stall(bool stalled);
+    // The read thread parks at its next device read, the write thread at its next device
+    // write, until released (at most 30 s): neither a stop nor a flush moves them meanwhile.
+    void HoldReads(bool hold);
+    void HoldWrites(bool hold);
+    bool ReadsParked() const; // the read thread waits at the hold now
+    bool WritesParked() const;
+    // WriteCom accepts nothing (the port's write is refused).
+    void RefuseWrites(bool refuse);
+    // GetComError fails with code (a negative serial code); 0: it works.
+    void FailErrorQuery(int32_t code);
+    // The n-th thread StartDispatcher starts (1 read, 2 dispatch, 3 write, 4 status) cannot
+    // be started; 0: all start.
+    void FailThreadStart(int32_t n);
 
     // ---- What the port did ----
     bool InUse() const;
@@ -62,6 +85,12 @@ public:
     bool Break() const;
     std::vector<int32_t> EscapeCalls() const;
     int32_t ReadCalls() const; // device reads by the read thread
+    // Bytes sent when the line settings were last written (SetComState).
+    size_t SentAtLastStateWrite() const;
+    int32_t FlushCalls() const; // output flushes asked of the device (FlushCom(0))
+    // Device calls of the worker threads that found the device closed (never, when the
+    // device is closed only once no thread is left).
+    int32_t ClosedDeviceCalls() const;
 
     // ---- Used by the device layer ----
     struct Item {
@@ -80,6 +109,15 @@ public:
     int32_t fail_open = 0, refuse_state = 0;
     std::chrono::microseconds transmit_delay{0};
     bool stalled = false;
+    std::condition_variable released; // a hold ended
+    bool hold_reads = false, hold_writes = false;
+    bool reads_parked = false, writes_parked = false;
+    bool refuse_writes = false;
+    int32_t fail_error_query = 0;
+    int32_t fail_thread_start = 0;
+    size_t sent_at_state_write = 0;
+    int32_t flush_calls = 0;
+    int32_t closed_device_calls = 0;
     bool in_use = false;
     int32_t open_count = 0;
     DCB dcb{};
@@ -125,7 +163,12 @@ public:
     int32_t GetComModemStatus(uint32_t& Status) override;
     int32_t SetComBreak(bool On) override;
 
+    // How long FlushCom(0) waits for the write thread to acknowledge (tests raise it).
+    std::chrono::milliseconds FlushWaitLimit{5000};
+
     // Observers for tests.
+    int32_t InFlightBytes() const { return OutInFlight(); }
+    bool DeviceOpen();
     bool ReadThreadRunning() { return ThreadRunning(&TSioMemoryDispatcher::ComThread); }
     bool WriteThreadRunning() { return ThreadRunning(&TSioMemoryDispatcher::OutThread); }
     bool StatusThreadRunning() { return ThreadRunning(&TSioMemoryDispatcher::StatusThread); }
@@ -138,7 +181,11 @@ private:
     class ReadThread;
     class WriteThread;
     class StatusThread_;
+    // Parks the calling thread while hold is set (at most 30 s); line->lock held in l.
+    static void Park(TMemoryLine& line, std::unique_lock<std::mutex>& l, bool TMemoryLine::*hold,
+                     bool TMemoryLine::*parked);
     std::shared_ptr<TMemoryLine> line_;
+    bool device_open_ = false; // DeviceSection: the handle is open
 };
 
 } // namespace serial::testing
