@@ -1,5 +1,6 @@
 // The program's entry point: no command-line arguments are read (the name it was started
 // with gives the title of its error boxes).
+#include "app/com_port_adapter.h"
 #include "app/offline_components.h"
 #include "app/tarnel.h"
 #include "base/error_display.h"
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
     base::ScopedErrorDisplay scoped_display(display);
 
     try {
-        app::TTarnel window(std::make_unique<app::OfflineComPort>(),
+        app::TTarnel window(std::make_unique<app::ComPortAdapter>(),
                             std::make_unique<app::OfflineDataPacket>());
         window.show();
         QApplication::exec();

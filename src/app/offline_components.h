@@ -1,28 +1,10 @@
-// The serial components the window holds while the program has no serial layer to give it:
-// they keep the settings written to them, and opening the port (also the implicit open of a
-// write) fails with a message that says why. The window never takes a failed open for success.
+// The packet matcher the window holds until the packet layer gives it the real one: it keeps
+// the settings written to it and delivers no line.
 #pragma once
 
 #include "app/sweep/components.h"
 
 namespace app {
-
-class OfflineComPort : public IComPort {
-public:
-    [[nodiscard]] uint16_t ComNumber() const override { return com_number_; }
-    void SetComNumber(uint16_t number) override { com_number_ = number; }
-    [[nodiscard]] int32_t Baud() const override { return baud_; }
-    void SetBaud(int32_t baud) override { baud_ = baud; }
-    [[nodiscard]] bool Open() const override { return false; }
-    // Closing is always possible; opening throws base::Exception.
-    void SetOpen(bool open) override;
-    // Throws base::Exception: the port cannot be opened to write.
-    void PutString(const std::string& text) override;
-
-private:
-    uint16_t com_number_ = 0;
-    int32_t baud_ = 0;
-};
 
 class OfflineDataPacket : public IDataPacket {
 public:

@@ -131,7 +131,9 @@ int32_t TSioBaseDispatcher::PutBlock(const uint8_t* Block, uint32_t Len) {
     bool refused = false;
     {
         std::lock_guard lock(OutputSection);
-        if (OBuffer.empty())
+        // Once the threads are told to stop (a lost device, a failed write) nothing would
+        // send the bytes: taking them would report as sent what never leaves.
+        if (OBuffer.empty() || KillThreads)
             return ecCommNotOpen;
         // The ring's own room: bytes the write thread has taken (in flight) or the driver
         // holds are no longer in the ring, so they do not make a block that fits refused.

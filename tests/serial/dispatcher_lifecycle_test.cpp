@@ -63,6 +63,30 @@ TEST_F(DispatcherLifecycle, DeviceErrorEndsAllThreadsAndIsShownOnce) {
     }
 }
 
+TEST_F(DispatcherLifecycle, WritesAfterADeviceErrorAreRefusedBeforeTheRelease) {
+    // The dispatch thread sits in a handler, so the release waits; the port is still
+    // allocated but nothing will send what is written now.
+    base::Event entered(true, false);
+    base::Event leave(true, false);
+    recorder.action = [&](TSioBaseDispatcher& d, const Note& note) {
+        entered.Set();
+        (void)leave.Wait(std::chrono::seconds(10));
+        return TakeOffered(d, note);
+    };
+    dispatcher->RegisterEventTriggerHandler(recorder.Event());
+    dispatcher->ChangeLengthTrigger(1);
+    line->Arrive("x");
+    ASSERT_TRUE(entered.Wait(std::chrono::seconds(5)));
+    line->FailReads(true);
+    auto& memory = static_cast<TSioMemoryDispatcher&>(*dispatcher);
+    ASSERT_TRUE(WaitFor([&] { return !memory.ReadThreadRunning(); }));
+    EXPECT_FALSE(dispatcher->Released());
+    EXPECT_EQ(dispatcher->PutString("lost"), ecCommNotOpen);
+    leave.Set();
+    ASSERT_TRUE(WaitFor([&] { return dispatcher->ActiveThreads.load() == 0; }));
+    EXPECT_EQ(line->Sent(), "");
+}
+
 TEST_F(DispatcherLifecycle, CloseDuringAHandlerDefersTheRelease) {
     base::Event entered(true, false);
     base::Event leave(true, false);

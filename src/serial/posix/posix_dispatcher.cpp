@@ -364,10 +364,10 @@ int32_t TSioPosixDispatcher::FlushCom(int32_t Queue) {
 }
 
 void TSioPosixDispatcher::RequestOutputFlush() {
-    OutFlushAck.Reset();
-    OutFlushEvent.Set();
+    // Numbered: a flush from a handler run inside this wait never takes this one's answer.
+    const uint64_t request = RequestFlush();
     posix::SignalEventFd(write_wake_);
-    (void)WaitRunningCalls(OutFlushAck, std::chrono::milliseconds(5000));
+    (void)WaitFlushAcknowledged(request, std::chrono::milliseconds(5000));
 }
 
 void TSioPosixDispatcher::QueueBlock(std::unique_ptr<TIOBuffer> block) {

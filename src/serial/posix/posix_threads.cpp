@@ -229,18 +229,13 @@ protected:
             base::Event* events[] = {&d.OutputEvent, &d.OutFlushEvent};
             const int which = base::Event::WaitAny(events, kSlice);
             if (which == 1) {
-                d.OutFlushAck.Set();
+                d.AcknowledgeFlush();
                 continue;
             }
             if (which != 0 || d.KillThreads)
                 continue;
             while (!d.KillThreads) {
-                {
-                    // Taken and counted in one step, so a drain never sees the bytes vanish.
-                    std::lock_guard lock(d.OutputSection);
-                    d.TakeOutputRing(block);
-                    d.SetOutInFlight(static_cast<int32_t>(block.size()));
-                }
+                d.TakeOutputRing(block); // counts the bytes as in flight in the same step
                 if (block.empty())
                     break;
                 const Outcome outcome = Transmit(d, block);
@@ -275,7 +270,7 @@ private:
                     (void)::tcflush(fd, TCOFLUSH);
                 // Nothing is in flight once the flusher hears back.
                 d.SetOutInFlight(0);
-                d.OutFlushAck.Set();
+                d.AcknowledgeFlush();
                 return Outcome::Done;
             }
             ssize_t n = 0;

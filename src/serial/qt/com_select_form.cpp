@@ -1,5 +1,7 @@
 #include "serial/qt/com_select_form.h"
 
+#include "serial/com_port.h"
+
 #include <QComboBox>
 #include <QFrame>
 #include <QGuiApplication>
@@ -92,6 +94,12 @@ std::optional<uint16_t> TComSelectForm::Choose(const std::function<bool(int)>& i
     if (form.exec() != QDialog::Accepted)
         return std::nullopt;
     return form.SelectedPort();
+}
+
+std::optional<uint16_t> TComSelectFormSelector::SelectPort() {
+    return TComSelectForm::Choose(
+        [](int n) { return TSioCustomComPort::IsPortAvailable(static_cast<uint16_t>(n)); },
+        parent_);
 }
 
 } // namespace serial

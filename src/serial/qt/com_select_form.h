@@ -5,6 +5,8 @@
 // without being opened, so a port another program holds is listed too.
 #pragma once
 
+#include "serial/com_port_types.h"
+
 #include <QDialog>
 #include <cstdint>
 #include <functional>
@@ -40,6 +42,16 @@ public:
     QComboBox* PortsComboBox = nullptr;
     QPushButton* OkBtn = nullptr;
     QPushButton* AbortBtn = nullptr;
+};
+
+// Asks the user through the dialog, with the ports the com port's device layer knows.
+class TComSelectFormSelector : public IPortSelector {
+public:
+    explicit TComSelectFormSelector(QWidget* parent = nullptr) : parent_(parent) {}
+    [[nodiscard]] std::optional<uint16_t> SelectPort() override;
+
+private:
+    QWidget* parent_;
 };
 
 } // namespace serial
