@@ -457,8 +457,8 @@ protected:
     // ---- Helpers for device layers ----
     // Starts a worker thread and waits up to 3000 ms for it to start. The returned observer
     // pointer stays valid until the thread's ThreadGone; nullptr when the thread could not
-    // be made (nothing of it is left; StartDispatcher then fails, ecOutOfMemory as the
-    // original platform's thread creation reports it).
+    // be made (nothing of it is left; StartDispatcher then fails with ecOutOfMemory: a
+    // thread that cannot be made lacks resources).
     TSioDispatcherThread* LaunchThread(std::unique_ptr<TSioDispatcherThread> thread,
                                        TSioDispatcherThread* TSioBaseDispatcher::*slot);
     // Starts the dispatch thread (the device layer calls it second); false when it could not.
