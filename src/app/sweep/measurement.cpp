@@ -70,4 +70,9 @@ uint32_t AdvanceFreq(uint32_t hz, double step) {
     return static_cast<uint32_t>(static_cast<uint64_t>(TruncToInt64(sum)));
 }
 
+bool AdvanceWraps(uint32_t hz, double step) {
+    return static_cast<long double>(hz) + static_cast<long double>(step) >
+           static_cast<long double>(UINT32_MAX);
+}
+
 } // namespace app

@@ -37,6 +37,8 @@ struct PlottedPoint {
 // The next sweep frequency: hz + step in extended precision, truncated toward zero, low 32
 // bits kept. A non-finite or out-of-range sum saturates before the truncation.
 [[nodiscard]] uint32_t AdvanceFreq(uint32_t hz, double step);
+// True when hz + step passes 2^32 - 1, where AdvanceFreq's low 32 bits wrap to a low value.
+[[nodiscard]] bool AdvanceWraps(uint32_t hz, double step);
 
 // Truncation toward zero to a 64-bit whole number, saturating at the ends of the range; NaN
 // gives 0. Used wherever a floating value becomes a frequency or a count.

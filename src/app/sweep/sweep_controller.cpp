@@ -91,19 +91,15 @@ void SweepController::RadioGroup1Click(int item_index) {
 }
 
 void SweepController::ScanStartBtnClick() {
-    // A step that never advances (or wraps the frequency) is refused before anything
-    // changes; a step text that is no number fails below, in its turn.
-    const std::string step_text = view_.ScanStepText();
-    try {
-        if (!IsUsableScanStep(ScanStepFromText(step_text))) {
-            throw base::EInvalidOperation(ScanStepRangeMessage());
-        }
-    } catch (const base::EConvertError&) {
-    }
-
     state_.CenterFreq = KHzToHz(base::StrToInt(view_.CenterFreqText()));
     state_.ScanWidth = KHzToHz(base::StrToInt(view_.BWText()));
-    state_.ScanStep = ScanStepFromText(step_text);
+    // A step that never advances (or wraps the frequency) is refused where it is converted,
+    // before it is stored and before anything is sent.
+    const double step = ScanStepFromText(view_.ScanStepText());
+    if (!IsUsableScanStep(step)) {
+        throw base::EInvalidOperation(ScanStepRangeMessage());
+    }
+    state_.ScanStep = step;
     state_.CurFreq = LimitedSweepStart(state_.CenterFreq, state_.ScanWidth);
     state_.StopFreq = LimitedSweepStop(state_.CenterFreq, state_.ScanWidth);
 
@@ -170,8 +166,11 @@ void SweepController::PerPointStep(int32_t a, int32_t b, int32_t c, int32_t d) {
 }
 
 void SweepController::AdvanceAndTestEnd() {
+    // A step that carries the frequency past 2^32 - 1 would wrap it below the stop and
+    // plot points backwards: it is past the end as well.
+    const bool wraps = AdvanceWraps(state_.CurFreq, state_.ScanStep);
     state_.CurFreq = AdvanceFreq(state_.CurFreq, state_.ScanStep);
-    if (state_.CurFreq > state_.StopFreq) {
+    if (wraps || state_.CurFreq > state_.StopFreq) {
         EndSweep();
     }
 }

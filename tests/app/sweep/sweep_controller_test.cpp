@@ -219,7 +219,7 @@ TEST_F(SweepControllerTest, FractionalStepInKHz) {
     EXPECT_EQ(State().CurFreq, 13675666u); // the fraction is lost at every point
 }
 
-TEST_F(SweepControllerTest, StepThatWouldNotAdvanceIsRefusedBeforeAnythingChanges) {
+TEST_F(SweepControllerTest, StepThatWouldNotAdvanceIsRefusedBeforeAnythingIsSent) {
     StartScan("14175", "1000", "10");
     Line(kMarker);
     Lines(5);
@@ -227,20 +227,39 @@ TEST_F(SweepControllerTest, StepThatWouldNotAdvanceIsRefusedBeforeAnythingChange
     const size_t writes = port.writes.size();
     for (const char* step : {"0", "-10", "0.0009", "-0.5", "4294968", "1e30"}) {
         SCOPED_TRACE(step);
-        view.centre = "7100"; // would change CenterFreq if anything were assigned
+        view.centre = "7100";
         view.step = step;
         EXPECT_EQ(ErrorOf([&] { controller.ScanStartBtnClick(); }),
                   "The scan step must be from 0.001 KHz to 4294967.295 KHz");
-        EXPECT_EQ(State().CenterFreq, before.CenterFreq);
+        // Centre and width are converted first; the step, the range and the sweep are not.
+        EXPECT_EQ(State().CenterFreq, 7100000u);
         EXPECT_EQ(State().ScanStep, before.ScanStep);
         EXPECT_EQ(State().CurFreq, before.CurFreq);
         EXPECT_TRUE(State().StartReceived);
         EXPECT_EQ(port.writes.size(), writes);
         EXPECT_EQ(s3.Count(), 5);
     }
+    // A bad centre is reported before the step is looked at.
+    view.centre = "1x";
+    view.step = "0";
+    EXPECT_EQ(ErrorOf([&] { controller.ScanStartBtnClick(); }),
+              "''1x'' is not a valid integer value");
     // 1 Hz is the smallest step that advances.
     StartScan("14175", "1000", "0.001");
     EXPECT_EQ(port.writes.back(), "scanr 13675000 14675001 1\r\n");
+}
+
+TEST_F(SweepControllerTest, AStepThatWouldWrapTheFrequencyEndsTheSweep) {
+    // 4294000 kHz is accepted, but the next frequency passes 2^32 - 1 Hz.
+    StartScan("14175", "1000", "4294000");
+    Line(kMarker);
+    Line(kPlainLine);
+    EXPECT_FALSE(State().StartReceived);
+    EXPECT_TRUE(view.scan_start_enabled);
+    EXPECT_EQ(s3.Count(), 1);
+    Line(kPlainLine); // nothing is plotted backwards
+    EXPECT_EQ(s3.Count(), 1);
+    EXPECT_EQ(s3.XValues().First(), 13675.0);
 }
 
 TEST_F(SweepControllerTest, MalformedEditTextsStopStartScanAtTheirStep) {
