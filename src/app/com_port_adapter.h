@@ -5,6 +5,7 @@
 
 #include "app/sweep/components.h"
 #include "serial/com_port.h"
+#include "serial/platform.h"
 #include "serial/qt/com_select_form.h"
 
 #include <memory>
@@ -25,6 +26,9 @@ public:
     [[nodiscard]] bool Open() const override { return port_->Open(); }
     void SetOpen(bool open) override { port_->SetOpen(open); }
     void PutString(const std::string& text) override { port_->PutString(text); }
+    [[nodiscard]] std::vector<std::string> ListConnectedPorts() const override {
+        return serial::ListPlatformPorts();
+    }
 
     serial::TSioComPort& Port() { return *port_; }
 

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <vector>
 
 namespace app {
@@ -450,8 +451,28 @@ void TTarnel::DisConnectBtnClick() {
 }
 
 void TTarnel::GetComListBtnClick() {
-    // The list of serial devices comes with the serial layer's port enumeration; until then
-    // the built-in names stay.
+    base::RunHandler([this] {
+        std::vector<std::string> ports = com_port_->ListConnectedPorts();
+        // Sorted as the list box sorts: alphabetically by plain text, ignoring case, so
+        // COM10 comes before COM3.
+        std::stable_sort(
+            ports.begin(), ports.end(), [](const std::string& a, const std::string& b) {
+                return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                                    [](unsigned char x, unsigned char y) {
+                                                        return std::tolower(x) < std::tolower(y);
+                                                    });
+            });
+        ComPortSelectComboBox->clear();
+        for (const std::string& port : ports) {
+            ComPortSelectComboBox->addItem(
+                QString::fromLatin1(port.data(), static_cast<qsizetype>(port.size())));
+        }
+        if (ComPortSelectComboBox->count() > 0) {
+            ComPortSelectComboBox->setCurrentIndex(0);
+        } else {
+            ComPortSelectComboBox->setEditText(QStringLiteral("Run as Administrator"));
+        }
+    });
 }
 
 void TTarnel::RadioGroup1Click() {

@@ -290,5 +290,29 @@ TEST_F(TarnelSweep, ConnectAndDisconnectFollowThePort) {
     EXPECT_FALSE(open_calls->back());
 }
 
+TEST_F(TarnelSweep, ListConnectedPortsShowsTheSystemsPortsSorted) {
+    port->connected_ports = {"COM3", "com2", "COM10"};
+    Click(window->GetComListBtn);
+    QComboBox* combo = window->ComPortSelectComboBox;
+    ASSERT_EQ(combo->count(), 3);
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("COM10"));
+    EXPECT_EQ(combo->itemText(1), QStringLiteral("com2"));
+    EXPECT_EQ(combo->itemText(2), QStringLiteral("COM3"));
+    EXPECT_EQ(combo->currentText(), QStringLiteral("COM10"));
+    Click(window->ConnectBtn);
+    EXPECT_EQ(port->com_number, 10);
+
+    // None listed: the list is empty and the hint takes the text, which Connect refuses.
+    Click(window->DisConnectBtn);
+    port->connected_ports.clear();
+    Click(window->GetComListBtn);
+    EXPECT_EQ(combo->count(), 0);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("Run as Administrator"));
+    Click(window->ConnectBtn);
+    EXPECT_EQ(errors.Texts(),
+              (std::vector<std::string>{"'' as Administrator'' is not a valid integer value."}));
+    EXPECT_EQ(port->com_number, 10);
+}
+
 } // namespace
 } // namespace app

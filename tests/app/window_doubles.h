@@ -34,13 +34,17 @@ public:
         }
         writes.push_back(text);
     }
+    [[nodiscard]] std::vector<std::string> ListConnectedPorts() const override {
+        return connected_ports;
+    }
 
     uint16_t com_number = 0;
     int32_t baud = 0;
     bool open = false;
     bool fail_open = false;
     bool fail_write = false;
-    std::vector<std::string> writes; // each PutString, byte for byte
+    std::vector<std::string> writes;          // each PutString, byte for byte
+    std::vector<std::string> connected_ports; // what the system lists, in its order
     // Every successful SetOpen; shared so a test can read it after the window is gone.
     std::shared_ptr<std::vector<bool>> open_calls = std::make_shared<std::vector<bool>>();
 };

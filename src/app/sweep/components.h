@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace app {
 
@@ -31,6 +32,9 @@ public:
     // Queues the bytes for writing in one piece. On a closed port the component applies its
     // own rule (it may open the port first). Throws when the bytes cannot be queued.
     virtual void PutString(const std::string& text) = 0;
+    // The names ("COM3", ...) of the serial devices the system lists, in its order; empty
+    // when there are none or the list cannot be read.
+    [[nodiscard]] virtual std::vector<std::string> ListConnectedPorts() const = 0;
 };
 
 // SioDataPacket: the matcher properties that FormCreate sets, and its line event.
