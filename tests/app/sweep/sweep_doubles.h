@@ -25,6 +25,7 @@ public:
         }
         writes.push_back(text);
     }
+    std::vector<std::string> ListConnectedPorts() const override { return {}; }
 
     uint16_t com_number = 0;
     int32_t baud = 56000;
