@@ -35,7 +35,7 @@ TEST_F(PosixFault, HangUpMidStreamIsOneReadErrorThenTheDescriptorIsFreed) {
     EXPECT_NE(box.text.find("Device read error"), std::string::npos) << box.text;
     // Every worker ends and the last one closes the device without being asked.
     ASSERT_TRUE(WaitFor([&] { return OpenDescriptorsOn(slave) == 0; }));
-    ASSERT_TRUE(WaitFor([&] { return ThreadCount() == threads_before; }));
+    ASSERT_TRUE(WaitFor([&] { return ThreadCount() <= threads_before; }));
     loop.Pump();
     EXPECT_EQ(errors.Count(), 1u);
     EXPECT_EQ(dispatcher->PutString("x"), ecCommNotOpen);
@@ -69,7 +69,7 @@ TEST_F(PosixFault, HangUpDuringAWriteIsOneReadErrorToo) {
     ASSERT_TRUE(WaitFor([&] { return errors.Count() >= 1; }));
     EXPECT_NE(errors.Texts().front().find("Device read error"), std::string::npos);
     ASSERT_TRUE(WaitFor([&] { return OpenDescriptorsOn(slave) == 0; }));
-    ASSERT_TRUE(WaitFor([&] { return ThreadCount() == threads_before; }));
+    ASSERT_TRUE(WaitFor([&] { return ThreadCount() <= threads_before; }));
     loop.Pump();
     EXPECT_EQ(errors.Count(), 1u);
 }
@@ -187,7 +187,7 @@ TEST_F(PosixFault, ClosingLeavesNoDescriptorAndNoThread) {
         dispatcher.reset();
         ASSERT_EQ(OpenDescriptorsOn(pty->SlavePath()), 0) << cycle;
     }
-    EXPECT_TRUE(WaitFor([&] { return ThreadCount() == threads_before; }));
+    EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threads_before; }));
     EXPECT_EQ(errors.Count(), 0u);
 }
 

@@ -39,6 +39,8 @@ protected:
 
     // The threads of the process with no port open, after one open and close: the first
     // threads a process starts can bring a helper thread of a sanitizer's run-time along.
+    // A worker that has just left may still be counted, so callers compare with <=: a
+    // thread left behind per cycle still shows.
     int IdleThreadCount() {
         EXPECT_EQ(Open(), 0);
         dispatcher.reset();
