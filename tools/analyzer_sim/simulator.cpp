@@ -27,6 +27,8 @@ constexpr size_t kFastChunk = 4096;
 // Longest single wait, so a lost wake-up can never stall the loop for good.
 constexpr std::chrono::milliseconds kLongestWait{1000};
 constexpr std::chrono::milliseconds kHangUpGrace{100};
+// A paced line due longer ago than this is not made up for.
+constexpr std::chrono::milliseconds kPacingSlack{50};
 
 Clock::duration LineTime(size_t bytes) {
     return std::chrono::duration_cast<Clock::duration>(
@@ -138,7 +140,10 @@ private:
             }
             out_ += piece->bytes;
             if (!Opts().fast) {
-                gate_ = std::max(gate_, now) + LineTime(piece->bytes.size());
+                // Counted from the previous line's end, not from the late wake-up, so the
+                // average rate is the line's; after a gap it starts afresh.
+                const Clock::time_point from = now - gate_ > kPacingSlack ? now : gate_;
+                gate_ = from + LineTime(piece->bytes.size());
             }
             if (piece->pause_after > std::chrono::milliseconds::zero()) {
                 gate_ = std::max(gate_, now) + piece->pause_after;

@@ -30,7 +30,7 @@ namespace analyzer_sim {
 struct SimulatorStatus {
     uint64_t generation = 0;       // ptys published so far (1 + returns after a hang-up)
     std::string slave_path;        // the pty the link names now
-    bool attached = false;         // a program holds the port open
+    bool attached = false;         // a program sent bytes since the port was last found closed
     bool running = false;          // the loop runs
     uint64_t commands = 0;         // scan commands accepted
     uint64_t malformed = 0;        // received lines ignored
