@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
     }
 
     // The signals are taken by sigtimedwait below, never by a handler, and the loop's
-    // thread inherits the mask, so no signal interrupts it half way.
+    // thread inherits the mask, so no signal interrupts it half way. A blocked signal is
+    // kept for sigtimedwait even when the shell started us with it ignored.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
