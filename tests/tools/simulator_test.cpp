@@ -2,6 +2,7 @@
 #include "analyzer_sim/antenna_model.h"
 #include "analyzer_sim/reading.h"
 #include "analyzer_sim/simulator.h"
+#include "app/sweep/protocol.h"
 #include "program_end.h"
 #include "support/pty_ports.h"
 
@@ -143,6 +144,33 @@ TEST_F(SimulatorTest, ANewCommandMidSweepAbandonsTheOldOne) {
     EXPECT_TRUE(WaitFor([](const SimulatorStatus& s) {
         return s.sweeps_abandoned == 1 && s.sweeps_completed == 2 && s.commands == 3;
     }));
+}
+
+// The faults as the program meets them: a line it cannot decode, a line of noise and a
+// pause, in the first sweep only; paced, as a user's run has them.
+TEST_F(SimulatorTest, FaultsReachTheLineInTheFirstSweepOnly) {
+    paced = true;
+    Options options;
+    options.faults.bad_line = 2;
+    options.faults.noise_bytes = 40;
+    options.faults.noise_after = 1;
+    options.faults.pause_after = 1;
+    options.faults.pause = milliseconds(30);
+    Launch(options);
+    ProgramEnd end(Link());
+    const std::vector<std::string> clean = Expected(14000000, 14002000, 1000);
+    ASSERT_TRUE(end.Write("scanr 14000000 14002000 1000\r\n"));
+    const std::vector<std::string> first = end.ReadLines(5);
+    ASSERT_EQ(first.size(), 5u);
+    EXPECT_EQ(first[0], clean[0]);
+    EXPECT_EQ(first[1], clean[1]);
+    EXPECT_EQ(first[2].size(), 42u);
+    EXPECT_EQ(first[2].find(','), std::string::npos);
+    EXPECT_EQ(first[3].find("x,"), clean[2].rfind(',')); // field c of line 2 spoilt
+    EXPECT_THROW((void)app::DecodeMeasurement(first[3]), std::exception);
+    EXPECT_EQ(first[4], clean[3]);
+    ASSERT_TRUE(end.Write("scanr 14000000 14002000 1000\r\n"));
+    EXPECT_EQ(end.ReadLines(4), clean);
 }
 
 TEST_F(SimulatorTest, MalformedCommandsAreNotedAndIgnored) {
