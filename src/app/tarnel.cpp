@@ -260,6 +260,7 @@ void TTarnel::LoadLayout() {
     data_packet_->OnStringPacket = [this](std::string_view data) {
         SioDataPacketStringPacket(data);
     };
+    data_packet_->OnTimeout = [this] { SioDataPacketTimeout(); };
 
     // Centred on the screen that shows the window.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -493,6 +494,10 @@ void TTarnel::StopScanBtnClick() {
 
 void TTarnel::Chart1MouseMove(Qt::KeyboardModifiers, int x, int) {
     base::RunHandler([this, x] { sweep_->Chart1MouseMove(x); });
+}
+
+void TTarnel::SioDataPacketTimeout() {
+    sweep_->SioDataPacketTimeout();
 }
 
 void TTarnel::SioDataPacketStringPacket(std::string_view data) {

@@ -96,6 +96,8 @@ public:
     // The line handler: one received line, CR LF included. Raises what the sweep raises; the
     // caller (the packet matcher) shows it.
     void SioDataPacketStringPacket(std::string_view data);
+    // The matcher's time-out: it is armed again (see SweepController).
+    void SioDataPacketTimeout();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -45,6 +45,9 @@ public:
     // Called with each complete line, terminator included. The matcher is the caller: it
     // shows what the handler raises and goes on matching.
     std::function<void(std::string_view)> OnStringPacket;
+    // Called when a line did not complete in time; the matcher has dropped it and turned
+    // itself off. Setting Enabled inside takes effect when the event has ended.
+    std::function<void()> OnTimeout;
 
     [[nodiscard]] virtual bool Enabled() const = 0;
     virtual void SetEnabled(bool enabled) = 0;

@@ -156,6 +156,12 @@ void SweepController::SioDataPacketStringPacket(std::string_view data) {
     PerPointStep(fields.a, fields.b, fields.c, fields.d);
 }
 
+void SweepController::SioDataPacketTimeout() {
+    if (!packet_.Enabled()) { // never toggles a matcher that is already armed
+        packet_.SetEnabled(true);
+    }
+}
+
 void SweepController::PerPointStep(int32_t a, int32_t b, int32_t c, int32_t d) {
     const PlottedPoint point = ComputePoint(a, b, c, d);
     const double x = FreqToKHz(state_.CurFreq);

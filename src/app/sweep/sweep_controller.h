@@ -74,6 +74,9 @@ public:
     // decode still takes its place in the sweep (CurFreq advances, the end test runs, no
     // point is plotted) and then raises its conversion error.
     void SioDataPacketStringPacket(std::string_view data);
+    // The matcher timed out: it is armed again, so a pause of the analyzer or of the user
+    // (two minutes before the first sweep) never leaves the program deaf.
+    void SioDataPacketTimeout();
 
     // The chart's mouse move, x in the chart's client pixels: moves the vertical cursor line
     // to the snapped frequency and, when that is a sweep point, the horizontal line and

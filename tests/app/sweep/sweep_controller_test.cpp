@@ -249,6 +249,16 @@ TEST_F(SweepControllerTest, StepThatWouldNotAdvanceIsRefusedBeforeAnythingIsSent
     EXPECT_EQ(port.writes.back(), "scanr 13675000 14675001 1\r\n");
 }
 
+TEST_F(SweepControllerTest, ATimeOutArmsTheMatcherAgainWithoutTogglingAnArmedOne) {
+    matcher.enabled = false; // the matcher turned itself off
+    matcher.log.clear();
+    controller.SioDataPacketTimeout();
+    EXPECT_TRUE(matcher.enabled);
+    EXPECT_EQ(matcher.log, (std::vector<std::string>{"Enabled=true"}));
+    controller.SioDataPacketTimeout();
+    EXPECT_EQ(matcher.log.size(), 1u);
+}
+
 TEST_F(SweepControllerTest, AStepThatWouldWrapTheFrequencyEndsTheSweep) {
     // 4294000 kHz is accepted, but the next frequency passes 2^32 - 1 Hz.
     StartScan("14175", "1000", "4294000");
