@@ -94,9 +94,11 @@ void TSioDataPacketManager::Remove(TSioDataPacket& Packet) {
         }
     }
     std::erase(PacketList, &Packet);
-    if (fInEvent || !PacketList.empty() || FKeepAlive)
-        return; // emptied inside an event: the end of the event releases it
-    Release(held);
+    // Released at once, also inside an event: the dispatch thread holds its own reference
+    // and finds the manager disabled when it comes back, so a port that goes right after
+    // keeps no callback of it and a new port at the same address gets a manager of its own.
+    if (PacketList.empty() && !FKeepAlive)
+        Release(held);
 }
 
 void TSioDataPacketManager::Release(std::unique_lock<std::recursive_mutex>& Held) {
@@ -357,16 +359,6 @@ void TSioDataPacketManager::SetInEvent(bool Value) {
         if (fDataBuffer.Allocated())
             NotifyData(NotifyStart);
     }
-    if (PacketList.empty() && !FKeepAlive && fComPort != nullptr)
-        PostRelease();
-}
-
-void TSioDataPacketManager::PostRelease() {
-    base::CurrentMessageLoop().Post([self = shared_from_this()] {
-        std::unique_lock held(self->Lock);
-        if (self->PacketList.empty() && !self->fInEvent && self->fComPort != nullptr)
-            self->Release(held);
-    });
 }
 
 void TSioDataPacketManager::RunOutsideLock(const std::function<void()>& Events, bool Sync) {

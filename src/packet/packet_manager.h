@@ -94,8 +94,6 @@ private:
     // The last matcher has gone: forget the port and destroy later on the owner thread.
     void Release(std::unique_lock<std::recursive_mutex>& Held);
     void PostDestroy();
-    // Emptied inside an event: release on the owner thread once the event is over.
-    void PostRelease();
 
     std::vector<TSioDataPacket*> PacketList; // serving order
     serial::TSioCustomComPort* fComPort;     // none once released
