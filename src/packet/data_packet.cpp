@@ -212,15 +212,15 @@ void TSioDataPacket::Enable() {
                 Log(serial::dstStartStr, reinterpret_cast<const uint8_t*>(FStartString.data()),
                     static_cast<uint32_t>(FStartString.size()));
                 if (FStartString.empty())
-                    serial::CheckException(this, serial::ecStartStringEmpty);
+                    throw serial::EInvalidProperty(serial::ecStartStringEmpty);
                 if (FEndCond.Contains(ecPacketSize) &&
                     static_cast<int64_t>(FStartString.size()) > FPacketSize)
-                    serial::CheckException(this, serial::ecPacketTooSmall);
+                    throw serial::EInvalidProperty(serial::ecPacketTooSmall);
                 SetMode(dpWaitStart);
                 InternalStart = Prepare(FStartString, FIgnoreCase);
             } else {
                 if (FEndCond.Empty())
-                    serial::CheckException(this, serial::ecNoEndCharCount);
+                    throw serial::EInvalidProperty(serial::ecNoEndCharCount);
                 if (fManager->fCapture != nullptr && fManager->fCapture != this)
                     WillCollect = true;
                 else
@@ -228,13 +228,13 @@ void TSioDataPacket::Enable() {
             }
             if (FEndCond.Contains(ecString)) {
                 if (FEndString.empty())
-                    serial::CheckException(this, serial::ecEmptyEndString);
+                    throw serial::EInvalidProperty(serial::ecEmptyEndString);
                 Log(serial::dstEndStr, reinterpret_cast<const uint8_t*>(FEndString.data()),
                     static_cast<uint32_t>(FEndString.size()));
                 InternalEnd = Prepare(FEndString, FIgnoreCase);
             }
             if (FEndCond.Contains(ecPacketSize) && FPacketSize == 0)
-                serial::CheckException(this, serial::ecZeroSizePacket);
+                throw serial::EInvalidProperty(serial::ecZeroSizePacket);
         } catch (...) {
             // Never left matching with patterns that were not prepared.
             Disable();
