@@ -186,18 +186,38 @@ void TSioDataPacketManager::ArmAll(bool CatchFailures) {
         TSioDataPacket* packet = PacketList[i];
         if (!packet->FEnabled)
             continue;
+        if (CatchFailures) {
+            RearmOrShow(*packet, false);
+            continue;
+        }
         try {
             packet->Enable();
         } catch (...) {
-            // One matcher's bad settings must not keep the others from matching.
-            if (CatchFailures)
-                base::ShowCurrentException();
-            else if (!first)
+            // One matcher's bad settings must not keep the others from being armed.
+            if (!first)
                 first = std::current_exception();
         }
     }
     if (first)
         std::rethrow_exception(first);
+}
+
+void TSioDataPacketManager::RearmOrShow(TSioDataPacket& Packet, bool DisarmFirst) {
+    try {
+        if (DisarmFirst)
+            Packet.Disable();
+        Packet.Enable();
+    } catch (...) {
+        // No owner call to raise to here: shown once, and the matcher is left off (Enabled
+        // false) so it neither matches with unprepared patterns nor fails again at every
+        // line of the others; the others carry on.
+        Packet.FEnabled = false;
+        try {
+            Packet.Disable();
+        } catch (...) {
+        }
+        base::ShowCurrentException();
+    }
 }
 
 void TSioDataPacketManager::DisarmAll() {
@@ -298,12 +318,7 @@ void TSioDataPacketManager::DropOverflow() {
         TSioDataPacket* packet = PacketList[i];
         if (!packet->FEnabled || packet->fMode == dpIdle)
             continue;
-        try {
-            packet->Disable();
-            packet->Enable();
-        } catch (...) {
-            base::ShowCurrentException();
-        }
+        RearmOrShow(*packet, true);
     }
 }
 
@@ -330,7 +345,8 @@ void TSioDataPacketManager::SetCapture(TSioDataPacket& Packet, int32_t TimeOut) 
     Packet.HaveCapture = true;
     for (size_t i = 0; i < PacketList.size(); ++i)
         if (PacketList[i] != &Packet)
-            PacketList[i]->CancelMatchLocked();
+            if (PacketList[i]->FEnabled)
+                RearmOrShow(*PacketList[i], true);
 }
 
 void TSioDataPacketManager::ReleaseCapture(TSioDataPacket& Packet) {

@@ -80,6 +80,8 @@ private:
     void SetInEvent(bool Value);
     void ArmAll(bool CatchFailures);
     void DisarmAll();
+    // Arms a matcher on the dispatch side, where a failure cannot reach the owner.
+    void RearmOrShow(TSioDataPacket& Packet, bool DisarmFirst);
     void DisposeBuffer();
     [[nodiscard]] serial::TSioBaseDispatcher* Dispatcher() const;
     [[nodiscard]] bool Attached(const TSioDataPacket& Packet) const;
