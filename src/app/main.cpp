@@ -1,7 +1,7 @@
 // The program's entry point: no command-line arguments are read (the name it was started
 // with gives the title of its error boxes).
 #include "app/com_port_adapter.h"
-#include "app/offline_components.h"
+#include "app/data_packet_adapter.h"
 #include "app/tarnel.h"
 #include "base/error_display.h"
 #include "base/format_settings.h"
@@ -32,8 +32,9 @@ int main(int argc, char** argv) {
     base::ScopedErrorDisplay scoped_display(display);
 
     try {
-        app::TTarnel window(std::make_unique<app::ComPortAdapter>(),
-                            std::make_unique<app::OfflineDataPacket>());
+        auto com_port = std::make_unique<app::ComPortAdapter>();
+        auto data_packet = std::make_unique<app::DataPacketAdapter>(com_port->Port());
+        app::TTarnel window(std::move(com_port), std::move(data_packet));
         window.show();
         QApplication::exec();
     } catch (...) {

@@ -3,7 +3,7 @@
 // modal error box captioned with the program's title, and the window must go on; an error of
 // the serial threads shows "Application Error".
 #include "app/com_port_adapter.h"
-#include "app/offline_components.h"
+#include "app/data_packet_adapter.h"
 #include "app/sweep/sweep_controller.h"
 #include "app/tarnel.h"
 #include "base/error_display.h"
@@ -11,6 +11,7 @@
 #include "base/qt/message_box_error_display.h"
 #include "base/qt/qt_message_loop.h"
 #include "chart/series.h"
+#include "e2e/window_support.h"
 #include "support/pty_ports.h"
 
 #include <QApplication>
@@ -22,37 +23,6 @@
 
 namespace app {
 namespace {
-
-struct SeenBox {
-    bool seen = false;
-    bool modal = false;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-// Closes the first message box that opens and reports what it showed; gives up after the
-// deadline so a missing box fails the test instead of hanging it.
-void CloseNextBox(SeenBox& seen, int deadline_ms = 5000) {
-    auto* timer = new QTimer(qApp);
-    auto elapsed = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, elapsed, deadline_ms, &seen] {
-        *elapsed += 20;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(widget);
-            if (box != nullptr && box->isVisible()) {
-                seen = {true, box->isModal(), box->windowTitle(), box->text(), box->icon()};
-                box->accept();
-                timer->deleteLater();
-                return;
-            }
-        }
-        if (*elapsed > deadline_ms) {
-            timer->deleteLater();
-        }
-    });
-    timer->start(20);
-}
 
 using serial::testing::PortsFolders;
 using serial::testing::Pty;
@@ -92,7 +62,8 @@ protected:
     base::ScopedErrorDisplay scoped_display{display};
     PortsFolders folders;
     std::unique_ptr<Pty> pty = std::make_unique<Pty>();
-    TTarnel window{std::make_unique<ComPortAdapter>(), std::make_unique<OfflineDataPacket>()};
+    std::unique_ptr<TTarnel> window_ = MakeWindow();
+    TTarnel& window = *window_;
 };
 
 TEST_F(WindowRun, ConnectAndScanWriteTheCommandToThePortByteForByte) {

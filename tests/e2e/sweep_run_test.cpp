@@ -1,0 +1,191 @@
+// Whole sweeps: the window as main() builds it, the real com port and line matcher on a
+// pseudo-terminal, and the simulated analyzer at the other end. Every point must carry the
+// values the program's arithmetic gives for the integers the analyzer sent.
+#include "analyzer_sim/antenna_model.h"
+#include "analyzer_sim/reading.h"
+#include "analyzer_sim/simulator.h"
+#include "app/sweep/measurement.h"
+#include "app/sweep/readout.h"
+#include "base/error_display.h"
+#include "base/message_loop.h"
+#include "base/qt/qt_message_loop.h"
+#include "base/recording_error_display.h"
+#include "chart/series.h"
+#include "e2e/window_support.h"
+#include "support/pty_ports.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace app {
+namespace {
+
+using serial::testing::PortsFolders;
+
+constexpr int kWait = 10000; // ms; generous for the sanitizer builds
+
+struct Expected {
+    std::vector<double> x, r, z, swr;
+};
+
+// What the program must plot for a sweep of the simulated antenna from start in steps.
+Expected ExpectedSweep(uint32_t start, uint32_t stop, uint32_t step) {
+    const analyzer_sim::AntennaModel model = analyzer_sim::ModelForSweep(start, stop);
+    Expected e;
+    for (uint64_t f = start; f <= stop; f += step) {
+        const analyzer_sim::Reading m = analyzer_sim::ReadingFor(model.Impedance(double(f)));
+        const PlottedPoint p = ComputePoint(m.a, m.b, m.c, m.d);
+        e.x.push_back(FreqToKHz(static_cast<uint32_t>(f)));
+        e.r.push_back(p.R);
+        e.z.push_back(p.Z);
+        e.swr.push_back(p.Swr);
+    }
+    return e;
+}
+
+std::vector<double> Ys(const chart::TPlotSeries& s) {
+    return {s.YValues().Data(), s.YValues().Data() + s.Count()};
+}
+std::vector<double> Xs(const chart::TPlotSeries& s) {
+    return {s.XValues().Data(), s.XValues().Data() + s.Count()};
+}
+
+class SweepRun : public ::testing::Test {
+protected:
+    void StartSimulator(analyzer_sim::Faults faults = {}, bool fast = true) {
+        analyzer_sim::Options options;
+        options.port = 6;
+        options.ports_dir = folders.Tool();
+        options.fast = fast;
+        options.faults = faults;
+        sim = std::make_unique<analyzer_sim::Simulator>(options, [](std::string_view) {});
+        sim->Start();
+        window->show();
+    }
+
+    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    bool SweepEnded() {
+        return QTest::qWaitFor([&] { return window->ScanStartBtn->isEnabled(); }, kWait);
+    }
+
+    // Connect on COM6 and sweep the default band once; true when the sweep ended.
+    bool ConnectAndSweep() {
+        Click(window->ConnectBtn);
+        if (!window->SioComPort().Open())
+            return false;
+        Click(window->ScanStartBtn);
+        return SweepEnded();
+    }
+
+    void ExpectDefaultBandSwept() {
+        const Expected e = ExpectedSweep(13675000, 14675000, 10000);
+        ASSERT_EQ(e.x.size(), 101u);
+        EXPECT_EQ(Xs(window->Series3()), e.x);
+        EXPECT_EQ(Ys(window->Series1()), e.r);
+        EXPECT_EQ(Ys(window->Series2()), e.z);
+        EXPECT_EQ(Ys(window->Series3()), e.swr);
+        const SweepSummary summary = SummarizeSweep(e.x, e.swr, 14175000);
+        EXPECT_EQ(window->SWRLabel->text().toStdString(), summary.SWRLabel);
+        EXPECT_EQ(window->CenterSWRLabel->text().toStdString(), summary.CenterSWRLabel);
+    }
+
+    base::QtMessageLoop loop;
+    base::ScopedMessageLoop scoped_loop{loop};
+    base::RecordingErrorDisplay errors;
+    base::ScopedErrorDisplay scoped_display{errors};
+    PortsFolders folders;
+    std::unique_ptr<analyzer_sim::Simulator> sim; // outlives nothing of the window's
+    std::unique_ptr<TTarnel> window = MakeWindow();
+};
+
+TEST_F(SweepRun, TheDefaultBandGivesEveryPointAndTheSummary) {
+    StartSimulator({}, false); // at the analyzer's own line rate
+    ASSERT_TRUE(ConnectAndSweep());
+    ExpectDefaultBandSwept();
+    EXPECT_EQ(window->SWRLabel->text().left(9), QStringLiteral("MinSWR: 1"));
+    EXPECT_EQ(sim->Status().commands, 1u);
+    EXPECT_EQ(sim->Status().malformed, 0u);
+    EXPECT_EQ(errors.Count(), 0u);
+}
+
+TEST_F(SweepRun, TwentyContinuousSweepsThenStopEndCleanly) {
+    StartSimulator();
+    Click(window->ConnectBtn);
+    ASSERT_TRUE(window->SioComPort().Open());
+    Click(window->MutiScanBtn);
+    // The UI thread keeps running: every line reaches the window through it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->Status().commands >= 21; }, 60000));
+    Click(window->StopScanBtn);
+    ASSERT_TRUE(SweepEnded());
+    QTest::qWait(50); // a restart already on the wire is answered and ignored
+    ExpectDefaultBandSwept();
+    EXPECT_TRUE(window->MutiScanBtn->isEnabled());
+    EXPECT_EQ(errors.Count(), 0u);
+}
+
+TEST_F(SweepRun, DisconnectMidSweepThenConnectGivesAFullSweep) {
+    StartSimulator({}, false);
+    Click(window->ConnectBtn);
+    Click(window->ScanStartBtn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Series3().Count() >= 10; }, kWait));
+    Click(window->DisConnectBtn);
+    EXPECT_FALSE(window->SioComPort().Open());
+    EXPECT_FALSE(window->ScanStartBtn->isEnabled()); // until Stop Scan
+
+    Click(window->ConnectBtn);
+    ASSERT_TRUE(window->SioComPort().Open());
+    Click(window->StopScanBtn);
+    Click(window->ScanStartBtn);
+    ASSERT_TRUE(SweepEnded());
+    ExpectDefaultBandSwept();
+    EXPECT_EQ(errors.Count(), 0u);
+}
+
+TEST_F(SweepRun, AHangUpMidSweepIsShownAndASweepWorksOnceTheAnalyzerIsBack) {
+    analyzer_sim::Faults faults;
+    faults.hangup_after = 30;
+    StartSimulator(faults);
+    Click(window->ConnectBtn);
+    Click(window->ScanStartBtn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return errors.Count() >= 1; }, kWait));
+    EXPECT_EQ(errors.Boxes()[0].caption, "Application Error");
+    EXPECT_EQ(errors.Boxes()[0].text, "EInOutError: Device read error");
+    EXPECT_TRUE(window->SioComPort().Open()); // the port still says so
+    EXPECT_LE(window->Series3().Count(), 30);
+    QTest::mouseClick(window->RadioGroup1->Button(0), Qt::LeftButton); // still usable
+    EXPECT_EQ(window->CenterFreqEdit->text(), QStringLiteral("3650"));
+    QTest::mouseClick(window->RadioGroup1->Button(3), Qt::LeftButton);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->Status().generation >= 2; }, kWait));
+    Click(window->DisConnectBtn);
+    ASSERT_FALSE(window->SioComPort().Open());
+    Click(window->ConnectBtn);
+    ASSERT_TRUE(window->SioComPort().Open());
+    Click(window->StopScanBtn);
+    Click(window->ScanStartBtn);
+    ASSERT_TRUE(SweepEnded());
+    ExpectDefaultBandSwept();
+    EXPECT_EQ(errors.Count(), 1u);
+}
+
+TEST_F(SweepRun, ABadLineIsShownAndTheOtherPointsKeepTheirFrequencies) {
+    analyzer_sim::Faults faults;
+    faults.bad_line = 50;
+    StartSimulator(faults);
+    ASSERT_TRUE(ConnectAndSweep());
+    ASSERT_EQ(errors.Count(), 1u);
+    EXPECT_NE(errors.Texts()[0].find("is not a valid integer value"), std::string::npos)
+        << errors.Texts()[0];
+    Expected e = ExpectedSweep(13675000, 14675000, 10000);
+    for (auto* v : {&e.x, &e.r, &e.z, &e.swr})
+        v->erase(v->begin() + 49); // the 50th line is the bad one
+    EXPECT_EQ(Xs(window->Series3()), e.x);
+    EXPECT_EQ(Ys(window->Series3()), e.swr);
+    EXPECT_EQ(Ys(window->Series1()), e.r);
+}
+
+} // namespace
+} // namespace app
