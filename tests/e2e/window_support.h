@@ -7,11 +7,30 @@
 #include "app/tarnel.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace app {
+
+// Runs the event loop until pred holds or ms pass. Unlike QTest::qWaitFor, which sleeps
+// between rounds, it sleeps only in the loop's own wait, so every line crosses to the UI
+// thread as fast as in the program.
+inline bool WaitUntil(const std::function<bool()>& pred, int ms) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer tick; // wakes the wait to look at pred again
+    tick.start(5);
+    while (!pred()) {
+        if (elapsed.elapsed() > ms)
+            return pred();
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
 
 // The window with the real com port and line matcher.
 inline std::unique_ptr<TTarnel> MakeWindow() {
