@@ -195,5 +195,28 @@ TEST_F(SweepRun, ABadLineIsShownAndTheOtherPointsKeepTheirFrequencies) {
     EXPECT_EQ(Ys(window->Series1()), e.r);
 }
 
+TEST_F(SweepRun, AMatcherThatTimedOutIsArmedAgainAndLinesStillArrive) {
+    // Two ticks instead of 2184: the pause before the first sweep outlasts it twice.
+    auto& adapter = dynamic_cast<DataPacketAdapter&>(window->SioDataPacket());
+    adapter.Matcher().SetTimeOut(2);
+    int timeouts = 0;
+    const auto handler = adapter.OnTimeout;
+    adapter.OnTimeout = [&] {
+        ++timeouts;
+        if (handler)
+            handler();
+    };
+    StartSimulator();
+    Click(window->ConnectBtn);
+    ASSERT_TRUE(window->SioComPort().Open());
+    ASSERT_TRUE(WaitUntil([&] { return timeouts >= 2; }, kWait)); // armed again in between
+    EXPECT_TRUE(adapter.Enabled());
+    adapter.Matcher().SetTimeOut(2184);
+    Click(window->ScanStartBtn);
+    ASSERT_TRUE(WaitUntil([&] { return window->Series3().Count() == 101; }, kWait));
+    ExpectDefaultBandSwept();
+    EXPECT_EQ(errors.Count(), 0u);
+}
+
 } // namespace
 } // namespace app
