@@ -1,0 +1,236 @@
+// The whole receive pipeline as the program runs it: pseudo-terminal, read thread, dispatch
+// thread, packet manager and matcher, the synchronized call to the UI thread, the line
+// handler and the points in the series (the window is not shown, so nothing is painted).
+//
+// Figures: lines per second with the simulated analyzer unpaced, beside a plain line reader
+// on Qt's serial port module on the same kind of pty; latency from the last byte of a line
+// on the pty to its point in the series; CPU of the program during a paced continuous run;
+// resident memory after 100 and 1000 unpaced continuous sweeps.
+#include "analyzer_sim/simulator.h"
+#include "base/error_display.h"
+#include "base/message_loop.h"
+#include "base/qt/qt_message_loop.h"
+#include "base/recording_error_display.h"
+#include "chart/series.h"
+#include "e2e/window_support.h"
+#include "support/pty_ports.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPort>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <signal.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using serial::testing::PortsFolders;
+using serial::testing::Pty;
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long value = 0;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            status >> value;
+            return value;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return -1;
+}
+
+std::unique_ptr<analyzer_sim::Simulator> StartSimulator(int port, const PortsFolders& folders,
+                                                        bool fast) {
+    analyzer_sim::Options options;
+    options.port = port;
+    options.ports_dir = folders.Tool();
+    options.fast = fast;
+    auto sim = std::make_unique<analyzer_sim::Simulator>(options, [](std::string_view) {});
+    sim->Start();
+    return sim;
+}
+
+// The simulator as its own process, so the program's CPU and memory are its own.
+struct SimulatorProcess {
+    pid_t pid = -1;
+    SimulatorProcess(int port, const PortsFolders& folders, bool fast) {
+        const std::string dir = folders.Tool().string();
+        const std::string number = std::to_string(port);
+        pid = ::fork();
+        if (pid == 0) {
+            std::vector<const char*> args = {ANALYZER_SIM_PROGRAM, "--port", number.c_str(),
+                                             "--ports-dir", dir.c_str()};
+            if (fast)
+                args.push_back("--fast");
+            args.push_back(nullptr);
+            ::execv(ANALYZER_SIM_PROGRAM, const_cast<char* const*>(args.data()));
+            ::_exit(127);
+        }
+        const auto link = folders.Tool() / ("COM" + number);
+        app::WaitUntil([&] { return std::filesystem::is_symlink(link); }, 5000);
+    }
+    ~SimulatorProcess() {
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+void SetBand(app::TTarnel& window, const char* centre, const char* width, const char* step) {
+    window.CenterFreqEdit->setText(QString::fromLatin1(centre));
+    window.BWEdit->setText(QString::fromLatin1(width));
+    window.ScanStepEdit->setText(QString::fromLatin1(step));
+}
+
+void Connect(app::TTarnel& window, int port) {
+    window.ComPortSelectComboBox->setEditText(QStringLiteral("COM%1").arg(port));
+    window.ConnectBtn->click();
+}
+
+// One sweep of 1 to 60 MHz in 1 kHz steps (59,001 lines) through the program.
+double ProgramLinesPerSecond(const PortsFolders& folders, int64_t& lines) {
+    auto sim = StartSimulator(4, folders, true);
+    auto window = app::MakeWindow();
+    Connect(*window, 4);
+    SetBand(*window, "30500", "59000", "1");
+    const auto start = Clock::now();
+    window->ScanStartBtn->click();
+    app::WaitUntil([&] { return window->ScanStartBtn->isEnabled(); }, 120000);
+    const double elapsed = Seconds(Clock::now() - start);
+    lines = window->Series3().Count();
+    return double(lines) / elapsed;
+}
+
+// The same sweep read with Qt's serial port module: readLine and nothing else.
+double QtReaderLinesPerSecond(const PortsFolders& folders, int64_t& lines) {
+    auto sim = StartSimulator(5, folders, true);
+    QSerialPort port(QString::fromStdString(sim->Status().slave_path));
+    port.setBaudRate(56000);
+    if (!port.open(QIODevice::ReadWrite))
+        return 0.0;
+    const auto start = Clock::now();
+    port.write("scanr 1000000 60000000 1000\r\n");
+    port.flush();
+    lines = 0;
+    while (lines < 59002 && port.waitForReadyRead(2000)) {
+        while (port.canReadLine()) {
+            (void)port.readLine();
+            ++lines;
+        }
+    }
+    return double(lines - 1) / Seconds(Clock::now() - start); // the marker is no point
+}
+
+// Last byte of a line on the pty to its point in the series, one line at a time.
+std::vector<double> LatenciesMs(const PortsFolders& folders) {
+    Pty pty;
+    PortsFolders::Link(folders.Tool(), 8, pty.SlavePath());
+    auto window = app::MakeWindow();
+    Connect(*window, 8);
+    SetBand(*window, "30500", "59000", "1"); // far more points than are sent
+    window->ScanStartBtn->click();
+    (void)pty.Read(29);
+    (void)pty.Write("Start\r\n");
+    std::vector<double> samples;
+    for (int i = 1; i <= 2000; ++i) {
+        (void)pty.Write("10000,1000,1200,1000\r\n");
+        const auto sent = Clock::now();
+        app::WaitUntil([&] { return window->Series3().Count() >= i; }, 5000);
+        samples.push_back(Seconds(Clock::now() - sent) * 1000.0);
+    }
+    std::sort(samples.begin(), samples.end());
+    return samples;
+}
+
+double PacedCpuShare(const PortsFolders& folders) {
+    SimulatorProcess sim(9, folders, false);
+    auto window = app::MakeWindow();
+    Connect(*window, 9);
+    window->MutiScanBtn->click();
+    app::WaitUntil([&] { return window->Series3().Count() > 20; }, 5000); // running
+    const double cpu0 = CpuSeconds();
+    const auto t0 = Clock::now();
+    app::WaitUntil([] { return false; }, 10000);
+    const double share = (CpuSeconds() - cpu0) / Seconds(Clock::now() - t0);
+    window->StopScanBtn->click();
+    return share;
+}
+
+void MemoryOverSweeps(const PortsFolders& folders, long& after100, long& after1000) {
+    SimulatorProcess sim(10, folders, true);
+    auto window = app::MakeWindow();
+    // Every sweep begins with the marker line: count them on their way to the handler.
+    auto& matcher = window->SioDataPacket();
+    int sweeps = 0;
+    const auto handler = matcher.OnStringPacket;
+    matcher.OnStringPacket = [&](std::string_view line) {
+        if (line == "Start\r\n")
+            ++sweeps;
+        handler(line);
+    };
+    Connect(*window, 10);
+    window->MutiScanBtn->click();
+    app::WaitUntil([&] { return sweeps > 100; }, 120000);
+    after100 = ResidentKiB();
+    app::WaitUntil([&] { return sweeps > 1000; }, 600000);
+    after1000 = sweeps > 1000 ? ResidentKiB() : -1;
+    window->StopScanBtn->click();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    base::QtMessageLoop loop;
+    base::ScopedMessageLoop scoped_loop(loop);
+    base::RecordingErrorDisplay errors;
+    base::ScopedErrorDisplay scoped_display(errors);
+    PortsFolders folders;
+
+    int64_t ours_lines = 0, qt_lines = 0;
+    const double ours = ProgramLinesPerSecond(folders, ours_lines);
+    const double qt = QtReaderLinesPerSecond(folders, qt_lines);
+    std::printf("%-58s %14s\n", "figure", "value");
+    std::printf("%-58s %14.0f\n", "program: lines/s, pty to points (59,001-line sweep)", ours);
+    std::printf("%-58s %14.0f\n", "Qt serial port readLine: lines/s (same sweep)", qt);
+    std::printf("%-58s %14.2f\n", "ratio program / readLine", qt > 0 ? ours / qt : 0.0);
+
+    const std::vector<double> lat = LatenciesMs(folders);
+    std::printf("%-58s %14.3f\n", "latency pty to point, median ms", lat[lat.size() / 2]);
+    std::printf("%-58s %14.3f\n", "latency pty to point, p99 ms", lat[lat.size() * 99 / 100]);
+
+    std::printf("%-58s %13.2f%%\n", "CPU, paced continuous run, share of one core",
+                100.0 * PacedCpuShare(folders));
+    long after100 = 0, after1000 = 0;
+    MemoryOverSweeps(folders, after100, after1000);
+    std::printf("%-58s %14ld\n", "resident KiB after 100 unpaced continuous sweeps", after100);
+    std::printf("%-58s %14ld\n", "resident KiB after 1000 unpaced continuous sweeps", after1000);
+    std::printf("%-58s %14zu\n", "error boxes", errors.Count());
+    return 0;
+}
