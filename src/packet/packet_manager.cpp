@@ -62,6 +62,10 @@ serial::TSioCustomComPort* TSioDataPacketManager::ComPort() const {
     std::lock_guard held(Lock);
     return fComPort;
 }
+uint64_t TSioDataPacketManager::BytesReceived() const {
+    std::lock_guard held(Lock);
+    return fReceived;
+}
 size_t TSioDataPacketManager::PacketCount() const {
     std::lock_guard held(Lock);
     return PacketList.size();
@@ -270,6 +274,7 @@ void TSioDataPacketManager::Receive(uint32_t Count) {
     if (fDataBuffer.Size() > kMaxPacketBytes)
         DropOverflow();
     fDataBuffer.Compact();
+    fReceived += static_cast<uint64_t>(moved);
 }
 
 void TSioDataPacketManager::NotifyData(int32_t Start) {
