@@ -61,6 +61,26 @@ TEST_F(PacketTest, ATimeOutDropsThePartialLineAndArmingInOnTimeoutWaitsForTheEve
     EXPECT_EQ(errors.Count(), 0u);
 }
 
+TEST_F(PacketTest, TheEnableTimeoutEndsAWaitForAStartThatNeverComes) {
+    TSioDataPacket& m = AddMatcher();
+    m.SetStartString("#");
+    m.SetEndCond(TPacketEndSet(ecString));
+    m.SetEndString("\r\n");
+    m.SetEnableTimeout(2);
+    m.SetFlushOnTimeout(false);
+    int timeouts = 0;
+    m.OnTimeout = [&](TSioDataPacket&) { ++timeouts; };
+    m.SetEnabled(true);
+    port->SetOpen(true);
+    Feed("#ab"); // a packet begun and never ended
+    ASSERT_TRUE(WaitFor([&] { return timeouts == 1 && !Manager().InEvent(); }));
+    EXPECT_FALSE(m.Enabled());
+    std::string collected;
+    m.GetCollectedString(collected);
+    EXPECT_EQ(collected, "#ab");
+    EXPECT_EQ(Manager().BufferPtr(), 3); // kept without FlushOnTimeout
+}
+
 TEST_F(PacketTest, AFailingLineHandlerIsShownAndTheNextLineStillComes) {
     TSioDataPacket& m = AddLineMatcher();
     m.OnStringPacket = [&](TSioDataPacket&, const std::string& s) {
