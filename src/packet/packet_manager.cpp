@@ -9,6 +9,7 @@
 #include "serial/errors.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <utility>
 
@@ -119,7 +120,10 @@ void TSioDataPacketManager::Release(std::unique_lock<std::recursive_mutex>& Held
 void TSioDataPacketManager::PostDestroy() {
     base::CurrentMessageLoop().Post([self = shared_from_this()] {
         if (self->InEvent()) {
-            self->PostDestroy();
+            // The dispatch thread is finishing a delivery; look again shortly, not at once,
+            // so the owner thread does not spin meanwhile.
+            base::CurrentMessageLoop().PostDelayed([self] { self->PostDestroy(); },
+                                                   std::chrono::milliseconds(10));
             return;
         }
         TSioDataPacketManagerList::Instance().Remove(*self);
@@ -283,8 +287,9 @@ void TSioDataPacketManager::NotifyData(int32_t Start) {
         NotifyPending = true;
         return;
     }
-    if (fDataBuffer.Size() > 0)
-        fCurBfrOffset = Start;
+    if (fDataBuffer.Size() == 0)
+        return;
+    fCurBfrOffset = Start;
     while (fCurBfrOffset < fDataBuffer.Size()) {
         if (fCapture != nullptr) {
             fCapture->ProcessData(fCurBfrOffset);

@@ -140,9 +140,14 @@ TEST_F(PacketTest, TheLastMatcherLeavingReleasesItsManager) {
     port->SetOpen(true);
     auto manager = TSioDataPacketManagerList::Instance().GetPortManager(port.get());
     ASSERT_TRUE(manager);
+    auto& list = TSioDataPacketManagerList::Instance();
+    const size_t managers = list.Count();
     matchers.clear();
     EXPECT_EQ(manager->ComPort(), nullptr);
     EXPECT_FALSE(manager->Enabled());
+    // Destroyed once the posted message is handled: only this test still holds it then.
+    ASSERT_TRUE(WaitFor([&] { return list.Count() == managers - 1; }));
+    EXPECT_EQ(manager.use_count(), 1);
     EXPECT_EQ(TSioDataPacketManagerList::Instance().GetPortManager(port.get()), nullptr);
     // A matcher attached later gets a manager of its own, and it works.
     TSioDataPacket& again = AddLineMatcher();
