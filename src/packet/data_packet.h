@@ -20,7 +20,8 @@
 //   as a time-out with FlushOnTimeout drops them, and matching starts afresh.
 // - Destroying the matcher (or changing ComPort) while a packet of it is being delivered is
 //   safe: a delivery not yet started on the owner thread is cancelled, and the dispatch
-//   thread no longer touches the matcher once it has been detached.
+//   thread no longer touches the matcher once it has been detached. With SyncEvents false the
+//   events run on the dispatch thread: the owner then closes the port before destroying it.
 #pragma once
 
 #include "base/component.h"

@@ -51,7 +51,7 @@ uint8_t TSioDataPacket::ByteAt(int32_t Index) const {
 }
 
 void TSioDataPacket::ProcessData(int32_t Start) {
-    if (!FEnabled || !fManager || Start >= fManager->fDataBuffer.Size())
+    if (!FEnabled || !fManager || Start < 0 || Start >= fManager->fDataBuffer.Size())
         return;
     if (fMode == dpIdle && WillCollect) {
         SetMode(dpCollecting);

@@ -9,6 +9,7 @@
 #include "serial/errors.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <utility>
 
@@ -61,6 +62,10 @@ int32_t TSioDataPacketManager::BufferCapacity() const {
 serial::TSioCustomComPort* TSioDataPacketManager::ComPort() const {
     std::lock_guard held(Lock);
     return fComPort;
+}
+uint64_t TSioDataPacketManager::BytesReceived() const {
+    std::lock_guard held(Lock);
+    return fReceived;
 }
 size_t TSioDataPacketManager::PacketCount() const {
     std::lock_guard held(Lock);
@@ -115,7 +120,10 @@ void TSioDataPacketManager::Release(std::unique_lock<std::recursive_mutex>& Held
 void TSioDataPacketManager::PostDestroy() {
     base::CurrentMessageLoop().Post([self = shared_from_this()] {
         if (self->InEvent()) {
-            self->PostDestroy();
+            // The dispatch thread is finishing a delivery; look again shortly, not at once,
+            // so the owner thread does not spin meanwhile.
+            base::CurrentMessageLoop().PostDelayed([self] { self->PostDestroy(); },
+                                                   std::chrono::milliseconds(10));
             return;
         }
         TSioDataPacketManagerList::Instance().Remove(*self);
@@ -270,6 +278,7 @@ void TSioDataPacketManager::Receive(uint32_t Count) {
     if (fDataBuffer.Size() > kMaxPacketBytes)
         DropOverflow();
     fDataBuffer.Compact();
+    fReceived += static_cast<uint64_t>(moved);
 }
 
 void TSioDataPacketManager::NotifyData(int32_t Start) {
@@ -278,8 +287,9 @@ void TSioDataPacketManager::NotifyData(int32_t Start) {
         NotifyPending = true;
         return;
     }
-    if (fDataBuffer.Size() > 0)
-        fCurBfrOffset = Start;
+    if (fDataBuffer.Size() == 0)
+        return;
+    fCurBfrOffset = Start;
     while (fCurBfrOffset < fDataBuffer.Size()) {
         if (fCapture != nullptr) {
             fCapture->ProcessData(fCurBfrOffset);

@@ -60,6 +60,8 @@ public:
     [[nodiscard]] int32_t BufferCapacity() const;
     [[nodiscard]] serial::TSioCustomComPort* ComPort() const;
     [[nodiscard]] size_t PacketCount() const;
+    // Bytes taken from the dispatcher so far, counted once each read has been matched.
+    [[nodiscard]] uint64_t BytesReceived() const;
 
     // Guards the manager and its matchers' matching state.
     mutable std::recursive_mutex Lock;
@@ -110,6 +112,7 @@ private:
     int32_t NotifyStart = 0;
     bool EnablePending = false;
     bool FKeepAlive = false;
+    uint64_t fReceived = 0;
     // The dispatcher the handler and the capture timer were installed on.
     serial::TSioBaseDispatcher* fHookedDispatcher = nullptr;
 };

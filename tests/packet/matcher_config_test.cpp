@@ -56,6 +56,10 @@ TEST_F(PacketTest, StartAndEndConditions) {
          {scString, by_string, "aab", "!"},
          "aaab!",
          {"aab!"}},
+        {"a second start inside a packet is data",
+         {scString, by_string, "$", "*"},
+         "$1$2*",
+         {"$1$2*"}},
         {"size or string, whichever first",
          {scAnyData, TPacketEndSet(ecString) + by_size, "", "\n", true, true, 4},
          "ab\nabcdef\n",
@@ -74,9 +78,8 @@ TEST_F(PacketTest, StartAndEndConditions) {
         m.SetPacketSize(c.config.size);
         m.SetEnabled(true);
         port->SetOpen(true);
-        line->Arrive(c.input);
+        Feed(c.input);
         ASSERT_TRUE(WaitLines(c.expected.size()));
-        ASSERT_TRUE(Drained());
         loop.Pump();
         EXPECT_EQ(lines, c.expected);
         EXPECT_EQ(errors.Count(), 0u);
@@ -137,9 +140,14 @@ TEST_F(PacketTest, TheLastMatcherLeavingReleasesItsManager) {
     port->SetOpen(true);
     auto manager = TSioDataPacketManagerList::Instance().GetPortManager(port.get());
     ASSERT_TRUE(manager);
+    auto& list = TSioDataPacketManagerList::Instance();
+    const size_t managers = list.Count();
     matchers.clear();
     EXPECT_EQ(manager->ComPort(), nullptr);
     EXPECT_FALSE(manager->Enabled());
+    // Destroyed once the posted message is handled: only this test still holds it then.
+    ASSERT_TRUE(WaitFor([&] { return list.Count() == managers - 1; }));
+    EXPECT_EQ(manager.use_count(), 1);
     EXPECT_EQ(TSioDataPacketManagerList::Instance().GetPortManager(port.get()), nullptr);
     // A matcher attached later gets a manager of its own, and it works.
     TSioDataPacket& again = AddLineMatcher();

@@ -62,14 +62,12 @@ protected:
             << "held " << Manager().BufferPtr();
     }
 
-    // Waits until everything put on the wire has gone through the dispatcher.
-    bool Drained() {
-        return WaitFor([&] {
-            std::lock_guard l(line->lock);
-            auto* d = port->PortState() == serial::psOpen ? port->Dispatcher() : nullptr;
-            return line->wire.empty() && d != nullptr && d->InQueueUsed() == 0 &&
-                   d->InBuffUsed() == 0 && !d->HandlerCallInProgress();
-        });
+    // Puts bytes on the wire and waits until the manager has read and matched them all.
+    void Feed(const std::string& bytes) {
+        const uint64_t target = Manager().BytesReceived() + bytes.size();
+        line->Arrive(bytes);
+        ASSERT_TRUE(WaitFor([&] { return Manager().BytesReceived() >= target; }))
+            << "received " << Manager().BytesReceived() << " of " << target;
     }
 
     bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s) {
