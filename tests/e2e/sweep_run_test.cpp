@@ -80,6 +80,17 @@ protected:
         return SweepEnded();
     }
 
+    // Connect, Stop Scan (an interrupted sweep keeps Start Scan off until then) and a full
+    // sweep of the default band.
+    void ReconnectAndSweep() {
+        Click(window->ConnectBtn);
+        ASSERT_TRUE(window->SioComPort().Open());
+        Click(window->StopScanBtn);
+        Click(window->ScanStartBtn);
+        ASSERT_TRUE(SweepEnded());
+        ExpectDefaultBandSwept();
+    }
+
     void ExpectDefaultBandSwept() {
         const Expected e = ExpectedSweep(13675000, 14675000, 10000);
         ASSERT_EQ(e.x.size(), 101u);
@@ -143,12 +154,7 @@ TEST_F(SweepRun, DisconnectMidSweepThenConnectGivesAFullSweep) {
     EXPECT_FALSE(window->SioComPort().Open());
     EXPECT_FALSE(window->ScanStartBtn->isEnabled()); // until Stop Scan
 
-    Click(window->ConnectBtn);
-    ASSERT_TRUE(window->SioComPort().Open());
-    Click(window->StopScanBtn);
-    Click(window->ScanStartBtn);
-    ASSERT_TRUE(SweepEnded());
-    ExpectDefaultBandSwept();
+    ReconnectAndSweep();
     EXPECT_EQ(errors.Count(), 0u);
 }
 
@@ -170,12 +176,7 @@ TEST_F(SweepRun, AHangUpMidSweepIsShownAndASweepWorksOnceTheAnalyzerIsBack) {
     ASSERT_TRUE(WaitUntil([&] { return sim->Status().generation >= 2; }, kWait));
     Click(window->DisConnectBtn);
     ASSERT_FALSE(window->SioComPort().Open());
-    Click(window->ConnectBtn);
-    ASSERT_TRUE(window->SioComPort().Open());
-    Click(window->StopScanBtn);
-    Click(window->ScanStartBtn);
-    ASSERT_TRUE(SweepEnded());
-    ExpectDefaultBandSwept();
+    ReconnectAndSweep();
     EXPECT_EQ(errors.Count(), 1u);
 }
 
