@@ -24,8 +24,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <signal.h>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -167,16 +170,49 @@ std::vector<double> LatenciesMs(const PortsFolders& folders) {
     return samples;
 }
 
-double PacedCpuShare(const PortsFolders& folders) {
+// CPU seconds of each thread of this process, by thread name.
+std::map<std::string, double> ThreadCpuSeconds() {
+    std::map<std::string, double> cpu;
+    const double tick = double(::sysconf(_SC_CLK_TCK));
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        std::ifstream stat(task.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const size_t close = text.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream fields(text.substr(close + 2));
+        std::string field;
+        double utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i == 14)
+                utime = std::stod(field);
+            if (i == 15)
+                stime = std::stod(field);
+        }
+        cpu[name] += (utime + stime) / tick;
+    }
+    return cpu;
+}
+
+double PacedCpuShare(const PortsFolders& folders, std::map<std::string, double>& by_thread) {
     SimulatorProcess sim(9, folders, false);
     auto window = app::MakeWindow();
     Connect(*window, 9);
     window->MutiScanBtn->click();
     app::WaitUntil([&] { return window->Series3().Count() > 20; }, 5000); // running
     const double cpu0 = CpuSeconds();
+    const auto threads0 = ThreadCpuSeconds();
     const auto t0 = Clock::now();
     app::WaitUntil([] { return false; }, 10000);
-    const double share = (CpuSeconds() - cpu0) / Seconds(Clock::now() - t0);
+    const double wall = Seconds(Clock::now() - t0);
+    const double share = (CpuSeconds() - cpu0) / wall;
+    for (const auto& [name, seconds] : ThreadCpuSeconds()) {
+        const auto before = threads0.find(name);
+        by_thread[name] = (seconds - (before == threads0.end() ? 0.0 : before->second)) / wall;
+    }
     window->StopScanBtn->click();
     return share;
 }
@@ -225,8 +261,11 @@ int main(int argc, char** argv) {
     std::printf("%-58s %14.3f\n", "latency pty to point, median ms", lat[lat.size() / 2]);
     std::printf("%-58s %14.3f\n", "latency pty to point, p99 ms", lat[lat.size() * 99 / 100]);
 
+    std::map<std::string, double> by_thread;
     std::printf("%-58s %13.2f%%\n", "CPU, paced continuous run, share of one core",
-                100.0 * PacedCpuShare(folders));
+                100.0 * PacedCpuShare(folders, by_thread));
+    for (const auto& [name, share] : by_thread)
+        std::printf("  %-56s %13.2f%%\n", ("thread " + name).c_str(), 100.0 * share);
     long after100 = 0, after1000 = 0;
     MemoryOverSweeps(folders, after100, after1000);
     std::printf("%-58s %14ld\n", "resident KiB after 100 unpaced continuous sweeps", after100);

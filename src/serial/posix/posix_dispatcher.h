@@ -26,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace serial {
 
@@ -98,7 +99,10 @@ private:
     int read_wake_ = -1;  // eventfd: the read thread looks at the device at once
     int write_wake_ = -1; // eventfd: a flush or a stop for a write waiting on the device
     std::recursive_mutex drain_lock_; // one drain at a time keeps the queue in order
-    std::atomic<bool> lost_{false};   // the device was lost while open
+    // Empty blocks kept between drains (drain_lock_), so a wake-up for a few bytes does not
+    // allocate and free a whole read's worth of blocks.
+    std::vector<std::unique_ptr<TDataBuffer>> spare_blocks_;
+    std::atomic<bool> lost_{false}; // the device was lost while open
     mutable std::mutex path_lock_;
     std::string device_path_; // path_lock_
     // The settings last applied (DeviceSection): the fields the terminal cannot hold.

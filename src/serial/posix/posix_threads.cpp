@@ -42,7 +42,7 @@ bool TSioPosixDispatcher::DrainDevice(int& errno_out) {
     errno_out = 0;
     // One readv fills several blocks: a system call per 256 bytes would cost more than the
     // bytes, and the blocks are still filled in place, oldest first.
-    std::vector<std::unique_ptr<TDataBuffer>> blocks;
+    std::vector<std::unique_ptr<TDataBuffer>>& blocks = spare_blocks_;
     std::array<iovec, kBlocksPerRead> parts{};
     while (!KillThreads) {
         while (blocks.size() < kBlocksPerRead)
