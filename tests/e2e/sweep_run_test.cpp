@@ -8,6 +8,7 @@
 #include "app/sweep/readout.h"
 #include "base/error_display.h"
 #include "base/message_loop.h"
+#include "base/qt/message_box_error_display.h"
 #include "base/qt/qt_message_loop.h"
 #include "base/recording_error_display.h"
 #include "chart/series.h"
@@ -216,6 +217,55 @@ TEST_F(SweepRun, AMatcherThatTimedOutIsArmedAgainAndLinesStillArrive) {
     Click(window->ScanStartBtn);
     ASSERT_TRUE(WaitUntil([&] { return window->Series3().Count() == 101; }, kWait));
     ExpectDefaultBandSwept();
+    EXPECT_EQ(errors.Count(), 0u);
+}
+
+TEST_F(SweepRun, LinesArrivingWhileAnErrorBoxIsOpenWaitForItAndAreKept) {
+    // The modal box of the program: the bad line's message stays up while the rest of the
+    // sweep arrives; the delivery waits for the box, and no line is lost.
+    base::MessageBoxErrorDisplay boxes;
+    base::ScopedErrorDisplay scoped_boxes(boxes);
+    analyzer_sim::Faults faults;
+    faults.bad_line = 50;
+    StartSimulator(faults);
+    Click(window->ConnectBtn);
+    ASSERT_TRUE(window->SioComPort().Open());
+    SeenBox seen;
+    CloseNextBox(seen);
+    Click(window->ScanStartBtn);
+    ASSERT_TRUE(SweepEnded());
+    ASSERT_TRUE(seen.seen);
+    EXPECT_NE(seen.text.indexOf(QStringLiteral("is not a valid integer value")), -1)
+        << seen.text.toStdString();
+    EXPECT_EQ(window->Series3().Count(), 100);
+    EXPECT_EQ(window->Series3().XValues().Last(), 14675.0);
+}
+
+TEST_F(SweepRun, LinesBeforeTheCommandAreIgnored) {
+    serial::testing::Pty pty;
+    PortsFolders::Link(folders.Tool(), 6, pty.SlavePath());
+    auto& matcher = window->SioDataPacket();
+    int lines = 0;
+    const auto handler = matcher.OnStringPacket;
+    matcher.OnStringPacket = [&](std::string_view line) {
+        ++lines;
+        handler(line);
+    };
+    window->show();
+    Click(window->ConnectBtn);
+    ASSERT_TRUE(window->SioComPort().Open());
+    ASSERT_TRUE(pty.Write("300,100,250,250\r\n300,100,250,250\r\nnoise"));
+    ASSERT_TRUE(WaitUntil([&] { return lines == 2; }, kWait)); // both reached the handler
+    EXPECT_EQ(window->Series3().Count(), 0);
+
+    Click(window->ScanStartBtn);
+    EXPECT_EQ(pty.Read(31), "scanr 13675000 14685000 10000\r\n");
+    std::string sweep = "\r\nStart\r\n"; // ends the noise as a line of its own
+    for (int i = 0; i < 101; ++i)
+        sweep += "300,100,250,250\r\n";
+    ASSERT_TRUE(pty.Write(sweep));
+    ASSERT_TRUE(SweepEnded());
+    EXPECT_EQ(window->Series3().Count(), 101);
     EXPECT_EQ(errors.Count(), 0u);
 }
 
