@@ -1,6 +1,7 @@
 // The matcher's properties, arming and disarming, attaching to a port's manager.
 #include "packet/data_packet.h"
 
+#include "base/message_loop.h"
 #include "packet/packet_manager.h"
 #include "serial/com_port.h"
 #include "serial/error_codes.h"
@@ -120,6 +121,43 @@ bool TSioDataPacket::DataMatch() const {
 bool TSioDataPacket::TimedOutFlag() const {
     auto held = Guard();
     return FTimedOut;
+}
+
+bool TSioDataPacket::WaitForString(std::string& Data) {
+    return WaitForPacket(Data);
+}
+
+bool TSioDataPacket::WaitForPacket(std::string& Data) {
+    std::chrono::milliseconds limit = kLongestPacketWait;
+    {
+        auto held = Guard();
+        // A second wait waits for a new packet.
+        FDataMatch = false;
+        FTimedOut = false;
+        packet_event_->Reset();
+        if (FTimeOut > 0) // the matcher's own time-out ends the wait; a second more for it
+            limit = std::chrono::milliseconds(int64_t(FTimeOut) * 55 + 1000);
+    }
+    SetAutoEnable(false);
+    SetEnabled(true);
+    auto& loop = base::CurrentMessageLoop();
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (true) {
+        {
+            auto held = Guard();
+            if (FDataMatch) {
+                Data = Collected;
+                return true;
+            }
+            if (FTimedOut)
+                return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        // Wakes on the packet or time-out; the short slice lets synchronized events run.
+        (void)packet_event_->Wait(std::chrono::milliseconds(2));
+        loop.ProcessMessages();
+    }
 }
 
 void TSioDataPacket::GetCollectedString(std::string& Data) const {

@@ -25,9 +25,11 @@
 #pragma once
 
 #include "base/component.h"
+#include "base/event.h"
 #include "packet/packet_types.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,6 +55,9 @@ using TPacketTimeoutEvent = std::function<void(TSioDataPacket& Sender)>;
 
 // Far beyond any real line: a packet longer than this is noise, not data.
 inline constexpr int32_t kMaxPacketBytes = 64 * 1024;
+
+// The longest a blocking wait for a packet lasts when the matcher has no time-out.
+inline constexpr std::chrono::seconds kLongestPacketWait{120};
 
 class TSioDataPacket : public base::TComponent {
 public:
@@ -108,6 +113,13 @@ public:
     // Whether a packet was delivered / a time-out happened since the matcher was armed.
     [[nodiscard]] bool DataMatch() const;
     [[nodiscard]] bool TimedOutFlag() const;
+
+    // Blocking waits for the next packet: AutoEnable off, arm, then run the owner thread's
+    // pending synchronized calls (so the events can run) until a packet was delivered (true,
+    // with its bytes) or the matcher timed out (false). Bounded: by the time-out, and by
+    // kLongestPacketWait when TimeOut is 0. Owner thread only.
+    bool WaitForString(std::string& Data);
+    bool WaitForPacket(std::string& Data);
 
     void Loaded() override;
 
@@ -180,6 +192,8 @@ private:
     bool HaveCapture = false;
     bool FDataMatch = false;
     bool FTimedOut = false;
+    // Set when FDataMatch or FTimedOut is: wakes a blocking wait.
+    std::shared_ptr<base::Event> packet_event_ = std::make_shared<base::Event>(false, false);
     uint32_t FEnableTimer = 0;
     // Cleared on the owner thread when the matcher goes: a delivery queued for the owner
     // thread that has not started by then does nothing.

@@ -161,6 +161,7 @@ bool TSioDataPacket::Packet(TPacketEndCond Cond) {
         fDataSize = size;
         Collected.assign(reinterpret_cast<const char*>(buffer.Data(data)),
                          static_cast<size_t>(size));
+        packet_event_->Set();
 
         auto events = [this, alive = alive_, bytes = Collected] {
             if (!alive->load())
@@ -197,6 +198,7 @@ bool TSioDataPacket::TimedOut() {
         FEnabled = false;
         Disable();
         FTimedOut = true;
+        packet_event_->Set();
         const auto& buffer = manager->fDataBuffer;
         Collected.clear();
         if (fBeginMatch >= 0 && fBeginMatch < buffer.Size())
