@@ -129,8 +129,10 @@ bool TSioDataPacket::WaitForString(std::string& Data) {
 
 bool TSioDataPacket::WaitForPacket(std::string& Data) {
     std::chrono::milliseconds limit = kLongestPacketWait;
+    uint64_t delivered = 0;
     {
         auto held = Guard();
+        delivered = delivered_.load();
         // A second wait waits for a new packet.
         FDataMatch = false;
         FTimedOut = false;
@@ -143,7 +145,7 @@ bool TSioDataPacket::WaitForPacket(std::string& Data) {
     auto& loop = base::CurrentMessageLoop();
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (true) {
-        {
+        if (delivered_.load() != delivered) {
             auto held = Guard();
             if (FDataMatch) {
                 Data = Collected;

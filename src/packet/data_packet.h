@@ -192,8 +192,14 @@ private:
     bool HaveCapture = false;
     bool FDataMatch = false;
     bool FTimedOut = false;
-    // Set when FDataMatch or FTimedOut is: wakes a blocking wait.
+    // Packets and time-outs whose events have run; a blocking wait returns only after the
+    // events of what it waited for, and is woken by packet_event_.
+    std::atomic<uint64_t> delivered_{0};
     std::shared_ptr<base::Event> packet_event_ = std::make_shared<base::Event>(false, false);
+    void NoteDelivered() {
+        ++delivered_;
+        packet_event_->Set();
+    }
     uint32_t FEnableTimer = 0;
     // Cleared on the owner thread when the matcher goes: a delivery queued for the owner
     // thread that has not started by then does nothing.

@@ -161,7 +161,6 @@ bool TSioDataPacket::Packet(TPacketEndCond Cond) {
         fDataSize = size;
         Collected.assign(reinterpret_cast<const char*>(buffer.Data(data)),
                          static_cast<size_t>(size));
-        packet_event_->Set();
 
         auto events = [this, alive = alive_, bytes = Collected] {
             if (!alive->load())
@@ -176,6 +175,8 @@ bool TSioDataPacket::Packet(TPacketEndCond Cond) {
         };
         manager->RunOutsideLock(events, FSyncEvents);
         attached = manager->Attached(*this);
+        if (attached)
+            NoteDelivered();
         manager->RemoveData(begin, raw);
         if (attached && FAutoEnable) {
             FEnabled = true;
@@ -198,7 +199,6 @@ bool TSioDataPacket::TimedOut() {
         FEnabled = false;
         Disable();
         FTimedOut = true;
-        packet_event_->Set();
         const auto& buffer = manager->fDataBuffer;
         Collected.clear();
         if (fBeginMatch >= 0 && fBeginMatch < buffer.Size())
@@ -214,6 +214,8 @@ bool TSioDataPacket::TimedOut() {
         };
         manager->RunOutsideLock(events, FSyncEvents);
         attached = manager->Attached(*this);
+        if (attached)
+            NoteDelivered();
         if (attached && FFlushOnTimeout)
             manager->RemoveData(0, manager->fDataBuffer.Size());
     } catch (...) {
