@@ -1,13 +1,18 @@
-// The surface the chart measures (and later draws) text on. The chart model never talks to
-// a toolkit: the window supplies a canvas backed by its painter, tests supply one with fixed
-// metrics so that label steps and zone widths come out exactly.
+// The surface the chart measures text on and draws on. The chart model never talks to a
+// toolkit: the window supplies a canvas backed by its painter, tests supply one with fixed
+// metrics (and a record of every drawing call) so that positions come out exactly.
+//
+// Pixel rules: rectangles fill Left..Right-1 and Top..Bottom-1; a line leaves out its end
+// point, so consecutive segments of a polyline do not touch a pixel twice.
 #pragma once
 
 #include "base/colors.h"
+#include "chart/graphics.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace chart {
 
@@ -51,10 +56,46 @@ struct TPlotFont {
     bool operator==(const TPlotFont&) const = default;
 };
 
-// Text measurement in the current font. Implementations must return non-negative sizes.
+struct TPoint {
+    int32_t X = 0;
+    int32_t Y = 0;
+    bool operator==(const TPoint&) const = default;
+};
+
+// Where TextOut's point lies on the text: its left end, centre or right end, and its top
+// or bottom.
+enum THorizAlign : uint8_t { haLeft, haCenter, haRight };
+enum TVertAlign : uint8_t { vaTop, vaBottom };
+
+struct TTextAlign {
+    THorizAlign Horiz = haLeft;
+    TVertAlign Vert = vaTop;
+    bool operator==(const TTextAlign&) const = default;
+};
+
+// Text measurement and drawing in the current font, pen and brush. Implementations must
+// return non-negative sizes. Text is drawn with a transparent background in the font's colour.
 class TCanvas {
 public:
     virtual ~TCanvas() = default;
+
+    // Pen for lines and frames (an invisible or psClear pen draws nothing).
+    virtual void SetPen(const TPlotPen& pen) = 0;
+    // Brush for FillRect and the inside of Rectangle (bsClear fills nothing).
+    virtual void SetBrush(const TPlotBrush& brush) = 0;
+    // Fills the rectangle with the brush, no frame.
+    virtual void FillRect(const TRect& rect) = 0;
+    // Fills with the brush and frames with the pen, both inside the rectangle.
+    virtual void Rectangle(const TRect& rect) = 0;
+    // A line with the pen from one point towards the other, without the end point.
+    virtual void Line(TPoint from, TPoint to) = 0;
+    // Connected lines with the pen through the points.
+    virtual void Polyline(const std::vector<TPoint>& points) = 0;
+    virtual void SetPixel(TPoint at, base::TColor color) = 0;
+    virtual void TextOut(TPoint at, TTextAlign align, std::string_view text) = 0;
+    // Drawing from now on is limited to the rectangle; ClearClip lifts the limit.
+    virtual void SetClip(const TRect& rect) = 0;
+    virtual void ClearClip() = 0;
 
     virtual void SetFont(const TPlotFont& font) = 0;
     virtual const TPlotFont& Font() const = 0;

@@ -1,6 +1,6 @@
 // A canvas with fixed text metrics, so that label steps and zone sizes can be checked
 // exactly: every character is PixelSize / 2 + 1 pixels wide, every line PixelSize + 3
-// pixels high (an 11-pixel font: 6 x 14; a 16-pixel font: 9 x 19).
+// pixels high (an 11-pixel font: 6 x 14; a 16-pixel font: 9 x 19). It draws nothing.
 #pragma once
 
 #include "chart/canvas.h"
@@ -23,6 +23,17 @@ public:
         return static_cast<int32_t>(chars) * CharWidth(font_);
     }
     int32_t TextHeight(std::string_view) override { return LineHeight(font_); }
+
+    void SetPen(const TPlotPen&) override {}
+    void SetBrush(const TPlotBrush&) override {}
+    void FillRect(const TRect&) override {}
+    void Rectangle(const TRect&) override {}
+    void Line(TPoint, TPoint) override {}
+    void Polyline(const std::vector<TPoint>&) override {}
+    void SetPixel(TPoint, base::TColor) override {}
+    void TextOut(TPoint, TTextAlign, std::string_view) override {}
+    void SetClip(const TRect&) override {}
+    void ClearClip() override {}
 
     static int32_t CharWidth(const TPlotFont& font) { return font.PixelSize / 2 + 1; }
     static int32_t LineHeight(const TPlotFont& font) { return font.PixelSize + 3; }

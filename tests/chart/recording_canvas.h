@@ -1,0 +1,98 @@
+// A canvas with the fixed metrics of FixedCanvas that records every drawing call with the
+// pen, brush, font and clip in force, so tests check what is drawn, where, in which order.
+#pragma once
+
+#include "fixed_canvas.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace chart::test {
+
+enum class DrawKind { FillRect, Rectangle, Line, Pixel, Text };
+
+struct DrawCall {
+    DrawKind Kind = DrawKind::FillRect;
+    TRect Rect;      // FillRect, Rectangle
+    TPoint From, To; // Line (To excluded); Pixel and Text: From
+    TTextAlign Align;
+    std::string Text;
+    base::TColor Color = base::clBlack; // brush, pen, pixel or font colour
+    TPlotPen Pen;
+    TPlotFont Font;
+    std::optional<TRect> Clip;
+};
+
+class RecordingCanvas : public FixedCanvas {
+public:
+    void SetPen(const TPlotPen& pen) override { pen_ = pen; }
+    void SetBrush(const TPlotBrush& brush) override { brush_ = brush; }
+    void FillRect(const TRect& rect) override {
+        if (brush_.Style != bsClear) {
+            Add({.Kind = DrawKind::FillRect, .Rect = rect, .Color = brush_.Color});
+        }
+    }
+    void Rectangle(const TRect& rect) override {
+        Add({.Kind = DrawKind::Rectangle, .Rect = rect, .Color = pen_.Color, .Pen = pen_});
+    }
+    void Line(TPoint from, TPoint to) override {
+        if (pen_.Visible && pen_.Style != psClear) {
+            Add({.Kind = DrawKind::Line, .From = from, .To = to, .Color = pen_.Color, .Pen = pen_});
+        }
+    }
+    void Polyline(const std::vector<TPoint>& points) override {
+        for (size_t i = 1; i < points.size(); ++i) {
+            Line(points[i - 1], points[i]);
+        }
+    }
+    void SetPixel(TPoint at, base::TColor color) override {
+        Add({.Kind = DrawKind::Pixel, .From = at, .Color = color});
+    }
+    void TextOut(TPoint at, TTextAlign align, std::string_view text) override {
+        Add({.Kind = DrawKind::Text,
+             .From = at,
+             .Align = align,
+             .Text = std::string(text),
+             .Color = Font().Color,
+             .Font = Font()});
+    }
+    void SetClip(const TRect& rect) override { clip_ = rect; }
+    void ClearClip() override { clip_.reset(); }
+
+    const std::vector<DrawCall>& Calls() const { return calls_; }
+    void Reset() { calls_.clear(); }
+
+    // The calls of one kind, in order.
+    std::vector<DrawCall> Of(DrawKind kind) const {
+        std::vector<DrawCall> out;
+        for (const DrawCall& call : calls_) {
+            if (call.Kind == kind) {
+                out.push_back(call);
+            }
+        }
+        return out;
+    }
+    // Index of the first text call with this text, -1 when none.
+    int IndexOfText(std::string_view text) const {
+        for (size_t i = 0; i < calls_.size(); ++i) {
+            if (calls_[i].Kind == DrawKind::Text && calls_[i].Text == text) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+
+private:
+    void Add(DrawCall call) {
+        call.Clip = clip_;
+        calls_.push_back(std::move(call));
+    }
+
+    TPlotPen pen_;
+    TPlotBrush brush_;
+    std::optional<TRect> clip_;
+    std::vector<DrawCall> calls_;
+};
+
+} // namespace chart::test
