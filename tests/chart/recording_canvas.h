@@ -30,15 +30,22 @@ public:
     void SetBrush(const TPlotBrush& brush) override { brush_ = brush; }
     void FillRect(const TRect& rect) override {
         if (brush_.Style != bsClear) {
-            Add({.Kind = DrawKind::FillRect, .Rect = rect, .Color = brush_.Color});
+            DrawCall call = Make(DrawKind::FillRect, brush_.Color);
+            call.Rect = rect;
+            Add(std::move(call));
         }
     }
     void Rectangle(const TRect& rect) override {
-        Add({.Kind = DrawKind::Rectangle, .Rect = rect, .Color = pen_.Color, .Pen = pen_});
+        DrawCall call = Make(DrawKind::Rectangle, pen_.Color);
+        call.Rect = rect;
+        Add(std::move(call));
     }
     void Line(TPoint from, TPoint to) override {
         if (pen_.Visible && pen_.Style != psClear) {
-            Add({.Kind = DrawKind::Line, .From = from, .To = to, .Color = pen_.Color, .Pen = pen_});
+            DrawCall call = Make(DrawKind::Line, pen_.Color);
+            call.From = from;
+            call.To = to;
+            Add(std::move(call));
         }
     }
     void Polyline(const std::vector<TPoint>& points) override {
@@ -47,15 +54,16 @@ public:
         }
     }
     void SetPixel(TPoint at, base::TColor color) override {
-        Add({.Kind = DrawKind::Pixel, .From = at, .Color = color});
+        DrawCall call = Make(DrawKind::Pixel, color);
+        call.From = at;
+        Add(std::move(call));
     }
     void TextOut(TPoint at, TTextAlign align, std::string_view text) override {
-        Add({.Kind = DrawKind::Text,
-             .From = at,
-             .Align = align,
-             .Text = std::string(text),
-             .Color = Font().Color,
-             .Font = Font()});
+        DrawCall call = Make(DrawKind::Text, Font().Color);
+        call.From = at;
+        call.Align = align;
+        call.Text = std::string(text);
+        Add(std::move(call));
     }
     void SetClip(const TRect& rect) override { clip_ = rect; }
     void ClearClip() override { clip_.reset(); }
@@ -84,6 +92,14 @@ public:
     }
 
 private:
+    DrawCall Make(DrawKind kind, base::TColor color) const {
+        DrawCall call;
+        call.Kind = kind;
+        call.Color = color;
+        call.Pen = pen_;
+        call.Font = Font();
+        return call;
+    }
     void Add(DrawCall call) {
         call.Clip = clip_;
         calls_.push_back(std::move(call));

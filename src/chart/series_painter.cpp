@@ -1,0 +1,79 @@
+#include "chart/series_painter.h"
+
+#include "chart/axis.h"
+
+#include <cmath>
+
+namespace chart {
+
+std::optional<SeriesPainter::Span> SeriesPainter::DrawnSpan(const TPlotSeries& series, double x_min,
+                                                            double x_max) {
+    const int32_t count = series.Count();
+    // The walk to the first displayed point (X ascending).
+    int32_t first = 0;
+    while (first < count && !(series.GetxValue(first) >= x_min)) {
+        ++first;
+    }
+    if (first == count) {
+        return std::nullopt;
+    }
+    int32_t last = first;
+    while (last < count && !(series.GetxValue(last) > x_max)) {
+        ++last;
+    }
+    // last is now the first point after the range (or one past the end).
+    Span span{first > 0 ? first - 1 : first, last < count ? last : count - 1};
+    return span;
+}
+
+bool SeriesPainter::Drawable(int32_t index) const {
+    return !series_.IsNull(index) && std::isfinite(series_.GetxValue(index)) &&
+           std::isfinite(series_.GetyValue(index));
+}
+
+TPoint SeriesPainter::PixelOf(int32_t index) const {
+    return TPoint{series_.CalcXPos(index), series_.CalcYPos(index)};
+}
+
+void SeriesPainter::PaintPointer(int32_t index, TPoint at) {
+    const TSeriesPointer& pointer = series_.Pointer();
+    if (!pointer.Visible) {
+        return;
+    }
+    if (pointer.Style == psSmallDot) {
+        canvas_.SetPixel(at, series_.GetValueColor(index));
+    }
+    // Other pointer styles are not used by this chart.
+}
+
+void SeriesPainter::Paint() {
+    const TPlotAxis* horiz = series_.GetHorizAxis();
+    if (horiz == nullptr || series_.GetVertAxis() == nullptr) {
+        return;
+    }
+    const auto span = DrawnSpan(series_, horiz->IMinimum(), horiz->IMaximum());
+    if (!span) {
+        return;
+    }
+    TPlotPen pen = series_.LinePen();
+    bool previous_drawable = false;
+    TPoint previous;
+    for (int32_t i = span->First; i <= span->Last; ++i) {
+        const bool drawable = Drawable(i);
+        if (!drawable) {
+            previous_drawable = false;
+            continue;
+        }
+        const TPoint here = PixelOf(i);
+        if (previous_drawable) {
+            pen.Color = series_.GetValueColor(i);
+            canvas_.SetPen(pen);
+            canvas_.Line(previous, here);
+        }
+        PaintPointer(i, here);
+        previous = here;
+        previous_drawable = true;
+    }
+}
+
+} // namespace chart

@@ -1,0 +1,39 @@
+// Draws a line series from the geometry of the last layout: from the last point before the
+// horizontal range to the first point after it, so the curve reaches both plot edges; null
+// points and non-finite values break the line; each point's pointer follows its incoming
+// segment.
+#pragma once
+
+#include "chart/canvas.h"
+#include "chart/series.h"
+
+#include <optional>
+
+namespace chart {
+
+class SeriesPainter {
+public:
+    SeriesPainter(const TPlotPointSeries& series, TCanvas& canvas)
+        : series_(series), canvas_(canvas) {}
+
+    void Paint();
+
+    // The indexes to draw, first and last (inclusive), or none when every point lies left of
+    // the horizontal range or there are no points.
+    struct Span {
+        int32_t First = 0;
+        int32_t Last = 0;
+    };
+    [[nodiscard]] static std::optional<Span> DrawnSpan(const TPlotSeries& series, double x_min,
+                                                       double x_max);
+
+private:
+    bool Drawable(int32_t index) const; // not null, finite values
+    TPoint PixelOf(int32_t index) const;
+    void PaintPointer(int32_t index, TPoint at);
+
+    const TPlotPointSeries& series_;
+    TCanvas& canvas_;
+};
+
+} // namespace chart
