@@ -1,54 +1,13 @@
 #include "chart/qt/plot_widget.h"
 
-#include "base/colors.h"
+#include "chart/plot_painter.h"
 
-#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPen>
+#include <QtGlobal>
+#include <exception>
 
 namespace chart {
-
-namespace {
-
-QColor ToQColor(base::TColor color, const QPalette& palette) {
-    switch (color) {
-    case base::clBtnFace:
-        return palette.color(QPalette::Button);
-    case base::clWindow:
-        return palette.color(QPalette::Base);
-    case base::clWindowText:
-        return palette.color(QPalette::WindowText);
-    default:
-        return QColor(base::RedOf(color), base::GreenOf(color), base::BlueOf(color));
-    }
-}
-
-// The panel background: the chart's vertical gradient (with its optional middle colour), or
-// the window colour when the gradient is off.
-void PaintBackground(QPainter& painter, const QRect& rect, const TPlotGradient& gradient,
-                     const QPalette& palette) {
-    if (!gradient.Visible) {
-        painter.fillRect(rect, palette.color(QPalette::Window));
-        return;
-    }
-    // gdBottomTop puts the start colour at the top and the end colour at the bottom;
-    // gdTopBottom the reverse. The stops below run from the top (or left) edge.
-    const bool horizontal = gradient.Direction == gdLeftRight || gradient.Direction == gdRightLeft;
-    const bool start_first = gradient.Direction == gdBottomTop || gradient.Direction == gdLeftRight;
-    QLinearGradient fill = horizontal ? QLinearGradient(rect.topLeft(), rect.topRight())
-                                      : QLinearGradient(rect.topLeft(), rect.bottomLeft());
-    const QColor start = ToQColor(gradient.StartColor, palette);
-    const QColor end = ToQColor(gradient.EndColor, palette);
-    fill.setColorAt(0.0, start_first ? start : end);
-    if (gradient.MidColor != base::clNone) {
-        fill.setColorAt(0.5, ToQColor(gradient.MidColor, palette));
-    }
-    fill.setColorAt(1.0, start_first ? end : start);
-    painter.fillRect(rect, fill);
-}
-
-} // namespace
 
 PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent), plot_(std::make_unique<TPlot>()) {
     setCursor(Qt::CrossCursor);
@@ -79,10 +38,17 @@ void PlotWidget::EnsureLayout() {
     if (!layout_dirty_ && plot_->Layout().Valid) {
         return;
     }
+    // Called from event handlers, which nothing may leave by an exception.
     laying_out_ = true;
-    plot_->CalcLayout(width(), height(), canvas_);
+    try {
+        plot_->CalcLayout(width(), height(), canvas_);
+        layout_dirty_ = false;
+    } catch (const std::exception& e) {
+        Failed(e.what());
+    } catch (...) {
+        Failed("unknown error");
+    }
     laying_out_ = false;
-    layout_dirty_ = false;
 }
 
 void PlotWidget::resizeEvent(QResizeEvent* event) {
@@ -102,50 +68,67 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
 
 void PlotWidget::paintEvent(QPaintEvent*) {
     plot_->BeginPaint();
-    EnsureLayout();
-    QPainter painter(this);
-    const QRect bounds = rect();
-    PaintBackground(painter, bounds, plot_->Gradient(), palette());
-    if (plot_->BevelOuter() && plot_->BevelWidth() > 0) {
-        // Raised bevel: light on the top and left edges, dark on the bottom and right.
-        const int w = plot_->BevelWidth();
-        const QColor light = palette().color(QPalette::Light);
-        const QColor dark = palette().color(QPalette::Dark);
-        painter.fillRect(QRect(0, 0, width(), w), light);
-        painter.fillRect(QRect(0, 0, w, height()), light);
-        painter.fillRect(QRect(0, height() - w, width(), w), dark);
-        painter.fillRect(QRect(width() - w, 0, w, height()), dark);
-    }
-    // The plot area and the title, so the chart's frame shows while the series are not drawn
-    // here yet.
-    const TPlotLayout& layout = plot_->Layout();
-    const TPlotWall& wall = plot_->BackWall();
-    if (layout.Valid && wall.Visible) {
-        const TRect& area = layout.ChartRect;
-        const QRect wall_rect(area.Left, area.Top, area.Width() + 1, area.Height() + 1);
-        if (!wall.Transparent) {
-            if (wall.Gradient.Visible) {
-                PaintBackground(painter, wall_rect, wall.Gradient, palette());
-            } else {
-                painter.fillRect(wall_rect, ToQColor(wall.Color, palette()));
-            }
-        }
-        if (wall.Pen.Visible && wall.Pen.Style != psClear) {
-            painter.setPen(QPen(ToQColor(wall.Pen.Color, palette()), wall.Pen.Width));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(wall_rect.adjusted(0, 0, -1, -1));
-        }
-    }
-    const TPlotTitle& title = plot_->Title();
-    if (layout.Valid && title.Visible && title.HasText() && layout.TitleRect.Width() > 0) {
-        const TRect& r = layout.TitleRect;
-        painter.setFont(QtCanvas::ToQFont(title.Font));
-        painter.setPen(ToQColor(title.Font.Color, palette()));
-        painter.drawText(QRect(r.Left, r.Top, r.Width(), r.Height()),
-                         Qt::AlignHCenter | Qt::AlignTop,
-                         QString::fromStdString(title.Text.front()));
-    }
+    PaintOffScreen();
     plot_->EndPaint();
+    QPainter window(this);
+    window.drawImage(QPoint(0, 0), buffer_);
+}
+
+// The whole chart goes to the off-screen image first, so the window never shows it half
+// drawn. Nothing may leave a paint event: a failure leaves the panel alone on the image and
+// is reported after the paint.
+void PlotWidget::PaintOffScreen() {
+    const qreal ratio = devicePixelRatioF();
+    const QSize device_size = size() * ratio;
+    if (buffer_.size() != device_size) {
+        buffer_ = QImage(device_size, QImage::Format_ARGB32_Premultiplied);
+    }
+    buffer_.setDevicePixelRatio(ratio);
+    buffer_.fill(palette().color(QPalette::Window)); // no stale pixels from the last paint
+    QPainter painter(&buffer_);
+    canvas_.SetPainter(&painter);
+    laying_out_ = true;
+    std::string error;
+    try {
+        PlotPainter(*plot_, canvas_).Paint(width(), height());
+        layout_dirty_ = false;
+    } catch (const std::exception& e) {
+        error = e.what();
+    } catch (...) {
+        error = "unknown error";
+    }
+    if (!error.empty()) {
+        try {
+            PlotPainter(*plot_, canvas_).PaintPanel(width(), height());
+        } catch (...) {
+            // The cleared image stays; the first error is the one worth reporting.
+        }
+    }
+    laying_out_ = false;
+    canvas_.SetPainter(nullptr);
+    if (error.empty()) {
+        paint_failing_ = false;
+    } else {
+        Failed(error);
+    }
+}
+
+void PlotWidget::Failed(const std::string& error) {
+    if (paint_failing_) {
+        return;
+    }
+    paint_failing_ = true;
+    // Posted: never a message box (or anything else modal) from inside a paint.
+    QMetaObject::invokeMethod(
+        this,
+        [this, error] {
+            if (OnPaintError) {
+                OnPaintError(error);
+            } else {
+                qWarning("Chart painting failed: %s", error.c_str());
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace chart

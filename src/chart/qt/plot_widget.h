@@ -2,7 +2,9 @@
 // requests into widget updates at a bounded rate, lays the chart out at the widget's size
 // (text measured with Qt's font metrics) before any mouse move is passed on, so pixel-to-value
 // mappings are right, and forwards mouse moves in client pixels. It shows the cross-hair
-// cursor. Painting draws the panel background; the plot itself is drawn by a later stage.
+// cursor. Painting draws the whole chart into an off-screen image, then copies it to the
+// window; a failure while painting shows the panel background and is reported once, after
+// the paint.
 //
 // User-interface thread only. The widget owns its TPlot; the series listed by it belong to
 // whoever created them.
@@ -11,10 +13,12 @@
 #include "chart/plot.h"
 #include "chart/qt/qt_canvas.h"
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace chart {
 
@@ -35,6 +39,11 @@ public:
     // pixel position, after the chart has been laid out at the widget's current size.
     std::function<void(Qt::KeyboardModifiers, int x, int y)> OnMouseMove;
 
+    // Called (posted, outside the paint) with the error of the first paint or layout that
+    // failed; the next report comes after a paint has succeeded again. Unset: a warning is
+    // logged.
+    std::function<void(const std::string&)> OnPaintError;
+
     // Lays the chart out at the widget's size unless nothing changed since the last layout.
     void EnsureLayout();
 
@@ -50,6 +59,10 @@ protected:
 
 private:
     void RequestRepaint();
+    void PaintOffScreen();
+    // Reports a failure of the layout or the paint, unless one has been reported since the
+    // last good paint.
+    void Failed(const std::string& error);
 
     std::unique_ptr<TPlot> plot_;
     QtCanvas canvas_;
@@ -57,6 +70,8 @@ private:
     bool layout_dirty_ = true; // something changed since the last layout
     bool laying_out_ = false;  // requests raised by the layout itself are not changes
     int scheduled_paints_ = 0;
+    QImage buffer_;              // the off-screen picture, reused while the size stays
+    bool paint_failing_ = false; // a failure since the last good paint has been reported
 };
 
 } // namespace chart

@@ -8,6 +8,9 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace chart {
 namespace {
@@ -120,6 +123,69 @@ TEST(QtCanvas, MeasuresWithTheChartFont) {
     EXPECT_GT(canvas.TextWidth("VSWR Scan Data Chart"), regular);
     EXPECT_EQ(QtCanvas::ToQFont(font).pixelSize(), 11);
     EXPECT_TRUE(QtCanvas::ToQFont(font).bold());
+}
+
+TEST(PlotWidget, PaintsTheWholeChartThroughTheOffScreenImage) {
+    PlotWidget widget;
+    widget.resize(400, 300);
+    TPlotLineSeries series;
+    series.SetParentChart(&widget.Plot());
+    series.LinePen().Width = 2;
+    series.SetSeriesColor(base::clRed);
+    widget.Plot().BottomAxis().SetMinMax(0, 10);
+    widget.Plot().LeftAxis().SetMinMax(0, 10);
+    series.AddXY(0, 5);
+    series.AddXY(10, 5);
+    const QImage image = widget.grab().toImage();
+    // The paint's own layout is the one the mapping reads.
+    const TRect& area = widget.Plot().ChartRect();
+    ASSERT_TRUE(widget.Plot().Layout().Valid);
+    EXPECT_EQ(widget.Plot().Layout().Bounds, (TRect{0, 0, 400, 300}));
+    EXPECT_EQ(image.pixelColor(area.Left + 5, area.Top), QColor(Qt::black)); // back wall frame
+    EXPECT_EQ(image.pixelColor((area.Left + area.Right) / 2, series.CalcYPosValue(5)),
+              QColor(Qt::red));
+    series.SetParentChart(nullptr);
+}
+
+TEST(PlotWidget, PaintErrorShowsThePanelAndIsReportedOnceAfterThePaint) {
+    PlotWidget widget;
+    widget.resize(300, 200);
+    TPlotLineSeries series;
+    series.SetParentChart(&widget.Plot());
+    std::vector<std::string> reports;
+    bool reported_while_painting = false;
+    widget.OnPaintError = [&](const std::string& error) {
+        reported_while_painting = reported_while_painting || widget.Plot().Painting();
+        reports.push_back(error);
+    };
+    bool fail = true;
+    widget.Plot().OnGetAxisLabel = [&](const TPlotAxis&, const TPlotSeries*, int32_t,
+                                       std::string&) {
+        if (fail) {
+            throw std::runtime_error("label lost");
+        }
+    };
+    QImage image = widget.grab().toImage();
+    EXPECT_TRUE(reports.empty()); // posted, not delivered inside the paint
+    QCoreApplication::processEvents();
+    ASSERT_EQ(reports.size(), 1U);
+    EXPECT_EQ(reports[0], "label lost");
+    EXPECT_FALSE(reported_while_painting);
+    // Only the panel: no back wall frame where the plot area would be.
+    EXPECT_EQ(image.pixelColor(150, 100), image.pixelColor(150, 60));
+
+    // Failing again reports nothing new; after a good paint a new failure is reported.
+    widget.grab();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reports.size(), 1U);
+    fail = false;
+    widget.grab();
+    fail = true;
+    widget.grab();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reports.size(), 2U);
+    widget.Plot().OnGetAxisLabel = nullptr;
+    series.SetParentChart(nullptr);
 }
 
 } // namespace
