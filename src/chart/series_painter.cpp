@@ -47,6 +47,108 @@ void SeriesPainter::PaintPointer(int32_t index, TPoint at) {
 }
 
 void SeriesPainter::Paint() {
+    if (!CanPaintByColumn()) {
+        PaintEverySegment();
+        return;
+    }
+    const TPlotAxis* horiz = series_.GetHorizAxis();
+    if (horiz == nullptr || series_.GetVertAxis() == nullptr) {
+        return;
+    }
+    if (const auto span = DrawnSpan(series_, horiz->IMinimum(), horiz->IMaximum())) {
+        PaintByColumn(*span);
+    }
+}
+
+bool SeriesPainter::CanPaintByColumn() const {
+    const TPlotPen& pen = series_.LinePen();
+    const TSeriesPointer& pointer = series_.Pointer();
+    // One colour and a solid pen: the picture is the union of what each segment covers,
+    // whatever the order.
+    return pen.Visible && pen.Style == psSolid && !series_.HasColors() &&
+           !series_.ColorEachPoint() && (!pointer.Visible || pointer.Style == psSmallDot);
+}
+
+namespace {
+
+// The points of one pixel column met in a row: the vertical segments between them cover
+// every pixel from the lowest to the highest, except an extreme the path never leaves
+// (segments leave out their end point).
+struct ColumnRun {
+    explicit ColumnRun(TPoint at) : X(at.X), Last(at.Y), Min(at.Y), Max(at.Y) {}
+
+    void Add(int32_t y) {
+        if (Last == Min && y != Last) {
+            MinLeft = true;
+        }
+        if (Last == Max && y != Last) {
+            MaxLeft = true;
+        }
+        if (y < Min) {
+            Min = y;
+            MinLeft = false;
+        }
+        if (y > Max) {
+            Max = y;
+            MaxLeft = false;
+        }
+        Last = y;
+    }
+
+    int32_t X;
+    int32_t Last;
+    int32_t Min;
+    int32_t Max;
+    bool MinLeft = false;
+    bool MaxLeft = false;
+};
+
+} // namespace
+
+void SeriesPainter::PaintByColumn(const Span& span) {
+    TPlotPen pen = series_.LinePen();
+    pen.Color = series_.GetValueColor(span.First);
+    canvas_.SetPen(pen);
+    const bool dots = series_.Pointer().Visible;
+    std::optional<ColumnRun> run;
+    const auto flush = [&] {
+        if (!run) {
+            return;
+        }
+        const int32_t low = run->MinLeft ? run->Min : run->Min + 1;
+        const int32_t high = run->MaxLeft ? run->Max : run->Max - 1;
+        if (low <= high) {
+            canvas_.Line({run->X, low}, {run->X, high + 1});
+        }
+        if (dots) {
+            // The stroke covers every other point's dot.
+            canvas_.SetPixel({run->X, run->Min}, pen.Color);
+            if (run->Max != run->Min) {
+                canvas_.SetPixel({run->X, run->Max}, pen.Color);
+            }
+        }
+    };
+    for (int32_t i = span.First; i <= span.Last; ++i) {
+        if (!Drawable(i)) {
+            flush();
+            run.reset();
+            continue;
+        }
+        const TPoint here = PixelOf(i);
+        if (run && here.X == run->X) {
+            run->Add(here.Y);
+            continue;
+        }
+        if (run) {
+            flush();
+            canvas_.Line({run->X, run->Last}, here);
+        }
+        run.emplace(here);
+    }
+    flush();
+}
+
+void SeriesPainter::PaintEverySegment() {
     const TPlotAxis* horiz = series_.GetHorizAxis();
     if (horiz == nullptr || series_.GetVertAxis() == nullptr) {
         return;

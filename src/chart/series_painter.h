@@ -2,6 +2,10 @@
 // horizontal range to the first point after it, so the curve reaches both plot edges; null
 // points and non-finite values break the line; each point's pointer follows its incoming
 // segment.
+//
+// A sweep can hold far more points than there are pixel columns: runs of points in one
+// column are drawn as the one vertical stroke they cover, which gives the same pixels as
+// drawing every segment whenever the series is drawn in one colour with a solid pen.
 #pragma once
 
 #include "chart/canvas.h"
@@ -16,7 +20,11 @@ public:
     SeriesPainter(const TPlotPointSeries& series, TCanvas& canvas)
         : series_(series), canvas_(canvas) {}
 
+    // Draws the series, a column at a time where that gives the same picture.
     void Paint();
+    // Draws every segment and pointer one by one (for output where the picture is not
+    // pixels, and as the reference for the column drawing).
+    void PaintEverySegment();
 
     // The indexes to draw, first and last (inclusive), or none when every point lies left of
     // the horizontal range or there are no points.
@@ -31,6 +39,8 @@ private:
     bool Drawable(int32_t index) const; // not null, finite values
     TPoint PixelOf(int32_t index) const;
     void PaintPointer(int32_t index, TPoint at);
+    bool CanPaintByColumn() const;
+    void PaintByColumn(const Span& span);
 
     const TPlotPointSeries& series_;
     TCanvas& canvas_;

@@ -313,6 +313,26 @@ TEST_F(PlotPainting, AValueAtTheTopOfTheRangeLiesOnTheTopEdge) {
     EXPECT_EQ(lines[0].To.X, chart.plot.ChartRect().Right);
 }
 
+TEST_F(PlotPainting, DenseSeriesDrawsAStrokePerPixelColumn) {
+    // 100 points per kHz: about 130 per pixel column.
+    for (int i = 0; i <= 100000; ++i) {
+        chart.R().AddXY(13675 + i / 100.0, 100 + (i % 13) * 10);
+    }
+    Paint();
+    std::vector<DrawCall> lines = LinesIn(base::clGreen);
+    std::erase_if(lines, [](const DrawCall& c) { return c.Clip->Top == 0; }); // the legend's
+    const int32_t columns = chart.plot.ChartWidth() + 1;
+    // A vertical stroke per column and a segment into the next one.
+    EXPECT_LE(static_cast<int32_t>(lines.size()), 2 * columns);
+    EXPECT_GE(static_cast<int32_t>(lines.size()), columns);
+    const TPlotAxis& right = chart.plot.RightAxis();
+    const auto stroke = std::find_if(lines.begin(), lines.end(),
+                                     [](const DrawCall& c) { return c.From.X == c.To.X; });
+    ASSERT_NE(stroke, lines.end());
+    EXPECT_EQ(stroke->From.Y, right.CalcYPosValue(220));   // the highest value, left by the path
+    EXPECT_EQ(stroke->To.Y, right.CalcYPosValue(100) + 1); // the lowest, end excluded
+}
+
 TEST(SeriesSpan, RunsFromTheLastPointBeforeTheRangeToTheFirstAfterIt) {
     struct Case {
         std::vector<double> xs;
