@@ -14,6 +14,7 @@
 
 #include "base/colors.h"
 #include "base/component.h"
+#include "chart/column_cache.h"
 #include "chart/graphics.h"
 #include "chart/value_list.h"
 
@@ -257,6 +258,9 @@ public:
     const TSeriesPointer& Pointer() const { return pointer_; }
     bool Stacked() const { return false; }
 
+    // The pixel-column runs the painter draws, kept between paints.
+    ColumnCache& DrawCache() const { return draw_cache_; }
+
     // Drawing caches are stale (points cleared or changed wholesale).
     bool Dirty() const { return dirty_; }
     void SetDirty(bool value) { dirty_ = value; }
@@ -268,6 +272,7 @@ private:
     TPlotPen line_pen_;
     TSeriesPointer pointer_;
     bool dirty_ = true;
+    mutable ColumnCache draw_cache_; // what the paint draws, not part of the series' state
 };
 
 // The series kind the main window uses for every curve and marker line.

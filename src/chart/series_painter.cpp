@@ -55,9 +55,7 @@ void SeriesPainter::Paint() {
     if (horiz == nullptr || series_.GetVertAxis() == nullptr) {
         return;
     }
-    if (const auto span = DrawnSpan(series_, horiz->IMinimum(), horiz->IMaximum())) {
-        PaintByColumn(*span);
-    }
+    PaintByColumn();
 }
 
 bool SeriesPainter::CanPaintByColumn() const {
@@ -69,83 +67,32 @@ bool SeriesPainter::CanPaintByColumn() const {
            !series_.ColorEachPoint() && (!pointer.Visible || pointer.Style == psSmallDot);
 }
 
-namespace {
-
-// The points of one pixel column met in a row: the vertical segments between them cover
-// every pixel from the lowest to the highest, except an extreme the path never leaves
-// (segments leave out their end point).
-struct ColumnRun {
-    explicit ColumnRun(TPoint at) : X(at.X), Last(at.Y), Min(at.Y), Max(at.Y) {}
-
-    void Add(int32_t y) {
-        if (Last == Min && y != Last) {
-            MinLeft = true;
-        }
-        if (Last == Max && y != Last) {
-            MaxLeft = true;
-        }
-        if (y < Min) {
-            Min = y;
-            MinLeft = false;
-        }
-        if (y > Max) {
-            Max = y;
-            MaxLeft = false;
-        }
-        Last = y;
+void SeriesPainter::PaintByColumn() {
+    const std::vector<ColumnRun>& runs = series_.DrawCache().Update(series_);
+    if (runs.empty()) {
+        return;
     }
-
-    int32_t X;
-    int32_t Last;
-    int32_t Min;
-    int32_t Max;
-    bool MinLeft = false;
-    bool MaxLeft = false;
-};
-
-} // namespace
-
-void SeriesPainter::PaintByColumn(const Span& span) {
     TPlotPen pen = series_.LinePen();
-    pen.Color = series_.GetValueColor(span.First);
+    pen.Color = series_.GetValueColor(0);
     canvas_.SetPen(pen);
     const bool dots = series_.Pointer().Visible;
-    std::optional<ColumnRun> run;
-    const auto flush = [&] {
-        if (!run) {
-            return;
+    const ColumnRun* previous = nullptr;
+    for (const ColumnRun& run : runs) {
+        if (run.Connected && previous != nullptr) {
+            canvas_.Line({previous->X, previous->Last}, {run.X, run.EntryY});
         }
-        const int32_t low = run->MinLeft ? run->Min : run->Min + 1;
-        const int32_t high = run->MaxLeft ? run->Max : run->Max - 1;
-        if (low <= high) {
-            canvas_.Line({run->X, low}, {run->X, high + 1});
+        if (run.Low() <= run.High()) {
+            canvas_.Line({run.X, run.Low()}, {run.X, run.High() + 1});
         }
         if (dots) {
             // The stroke covers every other point's dot.
-            canvas_.SetPixel({run->X, run->Min}, pen.Color);
-            if (run->Max != run->Min) {
-                canvas_.SetPixel({run->X, run->Max}, pen.Color);
+            canvas_.SetPixel({run.X, run.Min}, pen.Color);
+            if (run.Max != run.Min) {
+                canvas_.SetPixel({run.X, run.Max}, pen.Color);
             }
         }
-    };
-    for (int32_t i = span.First; i <= span.Last; ++i) {
-        if (!Drawable(i)) {
-            flush();
-            run.reset();
-            continue;
-        }
-        const TPoint here = PixelOf(i);
-        if (run && here.X == run->X) {
-            run->Add(here.Y);
-            continue;
-        }
-        if (run) {
-            flush();
-            canvas_.Line({run->X, run->Last}, here);
-        }
-        run.emplace(here);
+        previous = &run;
     }
-    flush();
 }
 
 void SeriesPainter::PaintEverySegment() {

@@ -40,7 +40,7 @@ private:
     TPoint PixelOf(int32_t index) const;
     void PaintPointer(int32_t index, TPoint at);
     bool CanPaintByColumn() const;
-    void PaintByColumn(const Span& span);
+    void PaintByColumn();
 
     const TPlotPointSeries& series_;
     TCanvas& canvas_;

@@ -77,6 +77,7 @@ int32_t TPlotValueList::AddChartValue() {
     ++count_;
     written_ = std::max(written_, count_);
     modified_ = true;
+    NoteChange(index == count_ - 1);
     return index;
 }
 
@@ -91,6 +92,7 @@ void TPlotValueList::ClearValues() {
     written_ = 0;
     count_ = 0;
     modified_ = true;
+    NoteChange(false);
 }
 
 void TPlotValueList::InsertChartValue(int32_t index, double value) {
@@ -102,6 +104,7 @@ void TPlotValueList::InsertChartValue(int32_t index, double value) {
     ++count_;
     written_ = std::max(written_, count_);
     modified_ = true;
+    NoteChange(index == count_ - 1);
 }
 
 void TPlotValueList::Delete(int32_t index) {
@@ -119,6 +122,7 @@ void TPlotValueList::Delete(int32_t start, int32_t quantity) {
     }
     count_ -= quantity;
     modified_ = true;
+    NoteChange(false);
 }
 
 int32_t TPlotValueList::Locate(double value) const {
@@ -146,6 +150,7 @@ void TPlotValueList::SetValue(int32_t index, double value) {
     }
     Storage()[index] = value;
     modified_ = true;
+    NoteChange(false);
     NotifyOwner(veModify, index);
 }
 
@@ -155,10 +160,17 @@ void TPlotValueList::StoreValue(int32_t index, double value) {
     }
     Storage()[index] = value;
     modified_ = true;
+    NoteChange(false);
 }
 
 double TPlotValueList::Value(int32_t index) const {
     return index >= 0 && index < written_ ? Storage()[index] : 0.0;
+}
+
+void TPlotValueList::NoteChange(bool appended) {
+    if (!appended) {
+        ++edit_count_;
+    }
 }
 
 void TPlotValueList::NotifyOwner(int event, int32_t index) {

@@ -53,6 +53,9 @@ public:
 
     bool Modified() const { return modified_; }
     void SetModified(bool value) { modified_ = value; }
+    // Counts the changes other than a value added at the end, so drawing caches can tell
+    // new points (taken in as they come) from edits (which need a rebuild).
+    uint64_t EditCount() const { return edit_count_; }
 
     // Ordered add of TempValue (see Order); returns the index the value received.
     virtual int32_t AddChartValue();
@@ -103,6 +106,7 @@ private:
     void Shift(int32_t index);
     void RecalcStats() const;
     void NotifyOwner(int event, int32_t index);
+    void NoteChange(bool appended);
 
     TPlotSeries* owner_;
     std::string name_;
@@ -120,6 +124,7 @@ private:
     int32_t written_ = 0; // entries below this were ever part of the list; the rest read 0.0
     double temp_value_ = 0.0;
     mutable bool modified_ = true; // cleared when the statistics are recomputed
+    uint64_t edit_count_ = 0;
     mutable double min_value_ = 0.0;
     mutable double max_value_ = 0.0;
     mutable double total_ = 0.0;

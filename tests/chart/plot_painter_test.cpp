@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -331,6 +332,45 @@ TEST_F(PlotPainting, DenseSeriesDrawsAStrokePerPixelColumn) {
     ASSERT_NE(stroke, lines.end());
     EXPECT_EQ(stroke->From.Y, right.CalcYPosValue(220));   // the highest value, left by the path
     EXPECT_EQ(stroke->To.Y, right.CalcYPosValue(100) + 1); // the lowest, end excluded
+}
+
+TEST_F(PlotPainting, ColumnCacheTakesNewPointsAndRebuildsOnEditsAndNewGeometry) {
+    TPlotLineSeries& r = chart.R();
+    for (int i = 0; i < 1000; ++i) {
+        r.AddXY(13675 + i, 100 + i % 7);
+    }
+    Paint();
+    const ColumnCache& cache = r.DrawCache();
+    const int32_t built = cache.Rebuilds();
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        bool rebuilds;
+    };
+    const Step steps[] = {
+        {"a point added", [&] { r.AddXY(14676, 120); }, false},
+        {"nothing", [] {}, false},
+        {"a batch added",
+         [&] {
+             r.BeginUpdate();
+             r.AddXY(14677, 130);
+             r.AddXY(14678, 140);
+             r.EndUpdate();
+         },
+         false},
+        {"a value changed", [&] { r.SetYValue(500, 250); }, true},
+        {"an X value changed", [&] { r.SetXValue(3, 13679); }, true},
+        {"a point deleted", [&] { r.Delete(7); }, true},
+        {"the range changed", [&] { chart.plot.BottomAxis().SetMinMax(13700, 14600); }, true},
+        {"cleared", [&] { r.Clear(); }, true},
+    };
+    int32_t expected = built;
+    for (const Step& step : steps) {
+        step.change();
+        Paint();
+        expected += step.rebuilds ? 1 : 0;
+        EXPECT_EQ(cache.Rebuilds(), expected) << step.what;
+    }
 }
 
 TEST(SeriesSpan, RunsFromTheLastPointBeforeTheRangeToTheFirstAfterIt) {

@@ -100,6 +100,25 @@ const DataSet kDataSets[] = {
 
 class FastCurves : public ::testing::TestWithParam<int> {
 protected:
+    // Lays the chart out (and paints it, filling the series' column caches).
+    void Layout() {
+        QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        QtCanvas canvas;
+        canvas.SetPainter(&painter);
+        PlotPainter(chart_.plot, canvas).Paint(kWidth, kHeight);
+    }
+    int Differing(const TPlotLineSeries& series) {
+        const QImage fast = Draw(series, true);
+        const QImage reference = Draw(series, false);
+        int differing = 0;
+        for (int y = 0; y < fast.height(); ++y) {
+            for (int x = 0; x < fast.width(); ++x) {
+                differing += fast.pixel(x, y) != reference.pixel(x, y) ? 1 : 0;
+            }
+        }
+        return differing;
+    }
     // The series alone on a white image, drawn by column or segment by segment.
     QImage Draw(const TPlotLineSeries& series, bool by_column) {
         const int ratio = GetParam();
@@ -128,25 +147,35 @@ TEST_P(FastCurves, ColumnDrawingMatchesEverySegmentPixelForPixel) {
         for (TPlotLineSeries* series : {&chart_.Swr(), &chart_.R()}) {
             series->Clear();
             data.fill(*series);
-            {
-                QImage layout(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
-                QPainter painter(&layout);
-                QtCanvas canvas;
-                canvas.SetPainter(&painter);
-                PlotPainter(chart_.plot, canvas).Paint(kWidth, kHeight);
-            }
-            const QImage fast = Draw(*series, true);
-            const QImage reference = Draw(*series, false);
-            int differing = 0;
-            for (int y = 0; y < fast.height(); ++y) {
-                for (int x = 0; x < fast.width(); ++x) {
-                    differing += fast.pixel(x, y) != reference.pixel(x, y) ? 1 : 0;
-                }
-            }
-            EXPECT_EQ(differing, 0) << data.name << ", " << series->Title();
+            Layout();
+            EXPECT_EQ(Differing(*series), 0) << data.name << ", " << series->Title();
             series->Clear();
         }
     }
+}
+
+TEST_P(FastCurves, PointsArrivingBetweenPaintsAndEditsKeepThePictureExact) {
+    TPlotLineSeries& swr = chart_.Swr();
+    Noise noise;
+    // A sweep arriving in bursts, painted after each one, running past the right edge.
+    for (int burst = 0; burst < 20; ++burst) {
+        for (int i = 0; i < 500; ++i) {
+            swr.AddXY(13600 + burst * 55 + i * 0.11, 1 + 5 * noise.Next());
+        }
+        Layout();
+    }
+    EXPECT_EQ(Differing(swr), 0) << "after the bursts";
+    swr.SetYValue(4000, 6);
+    Layout();
+    EXPECT_EQ(Differing(swr), 0) << "after an edit";
+    swr.Delete(10);
+    chart_.plot.BottomAxis().SetMinMax(14000, 14100);
+    Layout();
+    EXPECT_EQ(Differing(swr), 0) << "after a new range";
+    swr.Clear();
+    swr.AddXY(14050, 2);
+    Layout();
+    EXPECT_EQ(Differing(swr), 0) << "after clearing";
 }
 
 INSTANTIATE_TEST_SUITE_P(DevicePixelRatio, FastCurves, ::testing::Values(1, 2));
