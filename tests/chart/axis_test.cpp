@@ -1,3 +1,4 @@
+#include "base/conversions.h"
 #include "base/format_settings.h"
 #include "chart/axis.h"
 #include "chart/plot.h"
@@ -249,6 +250,16 @@ TEST(AxisMapping, ValuesAndPixelsMapBothWays) {
     EXPECT_EQ(bottom.CalcXPosValue(13677), 101);
     EXPECT_EQ(bottom.CalcXPosValue(13678), 102);
     EXPECT_EQ(bottom.CalcXPosValue(13674), 100);
+
+    // The same rounding as base::Round everywhere: ties, near ties, far outside the range.
+    Place(bottom, 0, 1000, 100, 600);
+    for (int i = -4000; i <= 4000; ++i) {
+        for (const double nudge : {0.0, 1e-9, -1e-9, 0.3}) {
+            const double value = i * 0.25 + nudge;
+            const auto expected = 100 + base::Round(static_cast<long double>(value * 0.5));
+            EXPECT_EQ(bottom.CalcXPosValue(value), expected) << value;
+        }
+    }
 
     // Pixel to value is d x IRange / IAxisSize, then added to IMinimum (horizontal) or taken
     // from IMaximum (vertical). These pixels differ in the last bit under any other order
