@@ -433,11 +433,12 @@ void TSioBaseDispatcher::ThreadGone(TSioDispatcherThread& thread) {
             if (*slot == &thread)
                 *slot = nullptr;
         }
+        // The device is closed by the last thread when CloseCom could not wait for them all;
+        // nothing can reach it any more. Closed before the count reaches 0, so whoever sees
+        // no thread left also sees the device closed.
+        if (ActiveThreads.load() == 1 && close_on_last_thread_)
+            std::exchange(close_on_last_thread_, nullptr)();
         if (--ActiveThreads == 0) {
-            // The device is closed by the last thread when CloseCom could not wait for them
-            // all; nothing can reach it any more.
-            if (close_on_last_thread_)
-                std::exchange(close_on_last_thread_, nullptr)();
             DispActive = false;
             abandoned = std::move(orphan_);
         }
