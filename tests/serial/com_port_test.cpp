@@ -131,7 +131,7 @@ TEST_F(ComPortTest, TextLargerThanTheFreeOutputSpaceIsRefusedWhole) {
 
 TEST_F(ComPortTest, FailedOpenRaisesTheMappedErrorAndLeavesNothingRunning) {
     prepare = [](TSioMemoryDispatcher& d) {
-        d.LastErrorText = "Access to /dev/ttyUSB0 was denied: join the dialout group";
+        d.LastErrorText = "Access to /tmp/tarnel-ports-test/COM3 was denied: join the dialout group";
     };
     const struct {
         int32_t system_error;
@@ -147,7 +147,7 @@ TEST_F(ComPortTest, FailedOpenRaisesTheMappedErrorAndLeavesNothingRunning) {
             ADD_FAILURE() << "opened";
         } catch (const EAccessDenied& e) {
             EXPECT_EQ(c.code, ecAccessDenied);
-            EXPECT_STREQ(e.what(), "Access to /dev/ttyUSB0 was denied: join the dialout group");
+            EXPECT_STREQ(e.what(), "Access to /tmp/tarnel-ports-test/COM3 was denied: join the dialout group");
             EXPECT_EQ(e.ErrorCode, ecAccessDenied);
         } catch (const EOpenComm& e) {
             EXPECT_EQ(e.ErrorCode, c.code);
