@@ -8,6 +8,7 @@
 #include "base/message_loop.h"
 #include "base/recording_error_display.h"
 #include "serial/posix/posix_dispatcher.h"
+#include "support/pty_ports.h"
 
 #include <algorithm>
 #include <atomic>
@@ -31,46 +32,20 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using serial::TSioBaseDispatcher;
 using serial::TSioDispatcherPtr;
+using serial::testing::OpenDescriptorsOn;
+using serial::testing::PortsFolders;
+using serial::testing::Pty;
+using serial::testing::ThreadCount;
 
 constexpr size_t kStreamBytes = 64u << 20;
 constexpr int kLatencySamples = 2000;
 
-struct Pty {
-    int master = -1;
-    std::string slave;
-    Pty() {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128] = {};
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
-            ::ptsname_r(master, name, sizeof name) != 0)
-            throw std::runtime_error("no pseudo-terminal");
-        slave = name;
-    }
-    ~Pty() { Close(); }
-    void Close() {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-};
-
-void WriteAll(int fd, const uint8_t* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n > 0)
-            done += static_cast<size_t>(n);
-        else if (errno != EINTR && errno != EAGAIN)
-            return;
-    }
-}
-
 // Streams kStreamBytes into the master in 64 KiB writes.
-std::thread Streamer(int master) {
-    return std::thread([master] {
-        std::vector<uint8_t> chunk(65536, 0x55);
+std::thread Streamer(Pty& pty) {
+    return std::thread([&pty] {
+        const std::string chunk(65536, '\x55');
         for (size_t sent = 0; sent < kStreamBytes; sent += chunk.size())
-            WriteAll(master, chunk.data(), chunk.size());
+            (void)pty.Write(chunk);
     });
 }
 
@@ -88,15 +63,6 @@ int Count(const char* folder) {
     return n;
 }
 
-int DescriptorsOn(const std::string& path) {
-    int n = 0;
-    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        n += fs::read_symlink(entry.path(), ec).string() == path ? 1 : 0;
-    }
-    return n;
-}
-
 double Percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
@@ -111,7 +77,7 @@ struct PlainResult {
 PlainResult PlainLoop() {
     PlainResult result;
     Pty pty;
-    const int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios raw{};
     ::tcgetattr(fd, &raw);
     ::cfmakeraw(&raw);
@@ -133,7 +99,7 @@ PlainResult PlainLoop() {
         }
     });
     const auto start = Clock::now();
-    std::thread streamer = Streamer(pty.master);
+    std::thread streamer = Streamer(pty);
     while (received < kStreamBytes)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     result.mb_per_s =
@@ -143,9 +109,8 @@ PlainResult PlainLoop() {
     std::vector<double> latencies;
     for (int i = 0; i < kLatencySamples; ++i) {
         const size_t before = received;
-        const uint8_t byte = 'L';
         const auto sent = Clock::now();
-        WriteAll(pty.master, &byte, 1);
+        (void)pty.Write("L");
         while (received == before)
             std::this_thread::yield();
         latencies.push_back((seen_ns.load() - sent.time_since_epoch().count()) / 1e6);
@@ -180,9 +145,7 @@ class Port {
 public:
     explicit Port(const fs::path& ports) : ports_(ports) {}
     int32_t Open(Pty& pty, Sink* sink) {
-        std::error_code ignored;
-        fs::remove(ports_ / "COM5", ignored);
-        fs::create_symlink(pty.slave, ports_ / "COM5");
+        PortsFolders::Link(ports_, 5, pty.SlavePath());
         d = TSioDispatcherPtr(new serial::TSioPosixDispatcher(nullptr));
         const int32_t rc = d->InitPort("COM5", 56000, serial::NOPARITY, 8, 1, 65536, 4096, 0);
         if (rc == 0 && sink != nullptr) {
@@ -204,12 +167,8 @@ int main() {
     base::QueueMessageLoop loop;
     base::ScopedMessageLoop installed(loop);
     base::RecordingErrorDisplay errors;
-    char pattern[] = "/tmp/tarnel-bench-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr)
-        return 1;
-    const fs::path ports = pattern;
-    ::setenv("TARNEL_PORTS_DIR", pattern, 1);
-    Port port(ports);
+    PortsFolders folders; // $TARNEL_PORTS_DIR for this run, removed at the end
+    Port port(folders.Tool());
 
     const PlainResult plain = PlainLoop();
 
@@ -221,7 +180,7 @@ int main() {
         if (port.Open(pty, &sink) != 0)
             return 1;
         const auto start = Clock::now();
-        std::thread streamer = Streamer(pty.master);
+        std::thread streamer = Streamer(pty);
         while (sink.bytes < kStreamBytes)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ours_mb = kStreamBytes / 1e6 / std::chrono::duration<double>(Clock::now() - start).count();
@@ -229,9 +188,8 @@ int main() {
         std::vector<double> latencies;
         for (int i = 0; i < kLatencySamples; ++i) {
             const size_t before = sink.bytes;
-            const uint8_t byte = 'L';
             const auto sent = Clock::now();
-            WriteAll(pty.master, &byte, 1);
+            (void)pty.Write("L");
             while (sink.bytes == before)
                 std::this_thread::yield();
             latencies.push_back((sink.last_ns.load() - sent.time_since_epoch().count()) / 1e6);
@@ -246,12 +204,12 @@ int main() {
 
         // The other side hangs up while bytes stream in.
         std::thread more = std::thread([&] {
-            std::vector<uint8_t> chunk(4096, 0x33);
+            const std::string chunk(4096, '\x33');
             for (int i = 0; i < 64; ++i)
-                WriteAll(pty.master, chunk.data(), chunk.size());
+                (void)pty.Write(chunk);
         });
         more.join();
-        pty.Close();
+        pty.CloseMaster();
         const double cpu1 = CpuSeconds();
         std::this_thread::sleep_for(std::chrono::seconds(3));
         const double hangup_pct = (CpuSeconds() - cpu1) / 3.0 * 100.0;
@@ -272,7 +230,7 @@ int main() {
     // Open/close cycles.
     {
         Pty pty;
-        const int threads_before = Count("/proc/self/task");
+        const int threads_before = ThreadCount();
         const int fds_before = Count("/proc/self/fd");
         int failed = 0;
         for (int i = 0; i < 200; ++i) {
@@ -281,15 +239,13 @@ int main() {
         }
         // A thread counts as gone a moment before the system lets go of it.
         const auto deadline = Clock::now() + std::chrono::seconds(2);
-        while (Count("/proc/self/task") > threads_before && Clock::now() < deadline)
+        while (ThreadCount() > threads_before && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         std::printf("%-48s %12s %12d\n", "200 open/close: failed opens", "", failed);
         std::printf("%-48s %12s %12d\n", "200 open/close: descriptors left", "",
-                    Count("/proc/self/fd") - fds_before + DescriptorsOn(pty.slave));
+                    Count("/proc/self/fd") - fds_before + OpenDescriptorsOn(pty.SlavePath()));
         std::printf("%-48s %12s %12d\n", "200 open/close: threads left", "",
-                    Count("/proc/self/task") - threads_before);
+                    ThreadCount() - threads_before);
     }
-    std::error_code ignored;
-    fs::remove_all(ports, ignored);
     return 0;
 }
