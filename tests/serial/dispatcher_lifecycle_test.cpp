@@ -7,13 +7,35 @@
 #include "serial/support/dispatcher_fixture.h"
 
 #include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
 namespace serial::testing {
 namespace {
 
-using DispatcherLifecycle = DispatcherTest;
+class DispatcherLifecycle : public DispatcherTest {
+protected:
+    using Action = std::function<std::string(TSioBaseDispatcher&, const Note&)>;
+
+    // Lets bytes arrive and keeps the dispatch thread inside the avail handler for them until
+    // leave is set, then runs then_do there (by default it takes the bytes offered: reads
+    // after a close answer a code, never touch freed memory).
+    void HoldDispatchThreadIn(const std::string& bytes, Action then_do = TakeOffered) {
+        recorder.action = [this, then_do](TSioBaseDispatcher& d, const Note& note) {
+            entered.Set();
+            (void)leave.Wait(std::chrono::seconds(10));
+            return then_do(d, note);
+        };
+        dispatcher->RegisterEventTriggerHandler(recorder.Event());
+        dispatcher->ChangeLengthTrigger(1);
+        line->Arrive(bytes);
+        ASSERT_TRUE(entered.Wait(std::chrono::seconds(5)));
+    }
+
+    base::Event entered{true, false};
+    base::Event leave{true, false};
+};
 
 TEST_F(DispatcherLifecycle, CloseWithoutTrafficEndsEveryThreadQuietly) {
     dispatcher->DonePort();
@@ -66,17 +88,7 @@ TEST_F(DispatcherLifecycle, DeviceErrorEndsAllThreadsAndIsShownOnce) {
 TEST_F(DispatcherLifecycle, WritesAfterADeviceErrorAreRefusedBeforeTheRelease) {
     // The dispatch thread sits in a handler, so the release waits; the port is still
     // allocated but nothing will send what is written now.
-    base::Event entered(true, false);
-    base::Event leave(true, false);
-    recorder.action = [&](TSioBaseDispatcher& d, const Note& note) {
-        entered.Set();
-        (void)leave.Wait(std::chrono::seconds(10));
-        return TakeOffered(d, note);
-    };
-    dispatcher->RegisterEventTriggerHandler(recorder.Event());
-    dispatcher->ChangeLengthTrigger(1);
-    line->Arrive("x");
-    ASSERT_TRUE(entered.Wait(std::chrono::seconds(5)));
+    HoldDispatchThreadIn("x");
     line->FailReads(true);
     auto& memory = static_cast<TSioMemoryDispatcher&>(*dispatcher);
     ASSERT_TRUE(WaitFor([&] { return !memory.ReadThreadRunning(); }));
@@ -88,19 +100,8 @@ TEST_F(DispatcherLifecycle, WritesAfterADeviceErrorAreRefusedBeforeTheRelease) {
 }
 
 TEST_F(DispatcherLifecycle, CloseDuringAHandlerDefersTheRelease) {
-    base::Event entered(true, false);
-    base::Event leave(true, false);
-    recorder.action = [&](TSioBaseDispatcher& d, const Note& note) {
-        entered.Set();
-        (void)leave.Wait(std::chrono::seconds(10));
-        // Reads after the close answer a code, never touch freed memory.
-        return TakeOffered(d, note);
-    };
-    dispatcher->RegisterEventTriggerHandler(recorder.Event());
-    dispatcher->ChangeLengthTrigger(1);
     dispatcher->ThreadWaitLimit = std::chrono::milliseconds(100);
-    line->Arrive("held");
-    ASSERT_TRUE(entered.Wait(std::chrono::seconds(5)));
+    HoldDispatchThreadIn("held");
     dispatcher->DonePort();
     EXPECT_TRUE(dispatcher->ClosePending);
     EXPECT_FALSE(dispatcher->Released());
@@ -145,18 +146,8 @@ TEST_F(DispatcherLifecycle, OwnerWaitsRunPendingSynchronizedCalls) {
 }
 
 TEST_F(DispatcherLifecycle, ThreadStillRunningKeepsTheDispatcherUntilItEnds) {
-    base::Event entered(true, false);
-    base::Event leave(true, false);
-    recorder.action = [&](TSioBaseDispatcher&, const Note&) {
-        entered.Set();
-        (void)leave.Wait(std::chrono::seconds(10));
-        return std::string();
-    };
-    dispatcher->RegisterEventTriggerHandler(recorder.Event());
-    dispatcher->ChangeLengthTrigger(1);
     dispatcher->ThreadWaitLimit = std::chrono::milliseconds(50);
-    line->Arrive("x");
-    ASSERT_TRUE(entered.Wait(std::chrono::seconds(5)));
+    HoldDispatchThreadIn("x", [](TSioBaseDispatcher&, const Note&) { return std::string(); });
     const int32_t handle = dispatcher->fHandle;
     dispatcher.reset(); // gives up waiting; the dispatch thread now owns the dispatcher
     EXPECT_NE(PortListItem(handle), nullptr);
@@ -167,23 +158,15 @@ TEST_F(DispatcherLifecycle, ThreadStillRunningKeepsTheDispatcherUntilItEnds) {
 }
 
 TEST_F(DispatcherLifecycle, DeviceIsClosedByTheLastThreadNeverUnderOne) {
-    base::Event entered(true, false);
-    base::Event leave(true, false);
     std::atomic<bool> open_in_handler{false};
     std::atomic<int32_t> dtr_result{1};
-    recorder.action = [&](TSioBaseDispatcher& d, const Note&) {
-        entered.Set();
-        (void)leave.Wait(std::chrono::seconds(10));
+    dispatcher->ThreadWaitLimit = std::chrono::milliseconds(50);
+    HoldDispatchThreadIn("x", [&](TSioBaseDispatcher& d, const Note&) {
         // A device call of the dispatch thread after the owner's close has given up on it.
         open_in_handler = D().DeviceOpen();
         dtr_result = d.SetDtr(false);
         return std::string();
-    };
-    dispatcher->RegisterEventTriggerHandler(recorder.Event());
-    dispatcher->ChangeLengthTrigger(1);
-    dispatcher->ThreadWaitLimit = std::chrono::milliseconds(50);
-    line->Arrive("x");
-    ASSERT_TRUE(entered.Wait(std::chrono::seconds(5)));
+    });
     dispatcher->DonePort(); // its wait for the dispatch thread runs out
     EXPECT_EQ(dispatcher->CidEx.load(), -1);
     EXPECT_TRUE(D().DeviceOpen());
