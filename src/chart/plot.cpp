@@ -105,7 +105,29 @@ void TPlot::SetAxisVisible(bool value) {
 void TPlot::SetView3D(bool value) {
     if (view_3d_ != value) {
         view_3d_ = value;
-        Invalidate();
+        View3DChanged();
+    }
+}
+
+void TPlot::SetView3DOptions(const TPlotView3DOptions& value) {
+    if (view_3d_options_ != value) {
+        view_3d_options_ = value;
+        View3DChanged();
+    }
+}
+
+void TPlot::SetChart3DPercent(int32_t value) {
+    value = std::clamp(value, 0, 100);
+    if (chart_3d_percent_ != value) {
+        chart_3d_percent_ = value;
+        View3DChanged();
+    }
+}
+
+void TPlot::View3DChanged() {
+    Invalidate();
+    if (OnView3DChanged) {
+        OnView3DChanged();
     }
 }
 

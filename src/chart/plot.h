@@ -71,6 +71,21 @@ struct TPlotWall {
 
 enum TPanningMode : uint8_t { pmNone, pmHorizontal, pmVertical, pmBoth };
 
+// How the chart is turned, moved and zoomed while View3D is on. Angles in degrees, 0 to 360;
+// Rotation 360 with Elevation 360 is the straight front view, 270 to 360 looks from above.
+struct TPlotView3DOptions {
+    double Rotation = 345;
+    double Elevation = 345;
+    int32_t Tilt = 0;
+    int32_t Perspective = 15; // percent; 0 is none
+    bool Orthogonal = true;   // oblique projection; off: perspective
+    int32_t HorizOffset = 0;  // pixels
+    int32_t VertOffset = 0;   // pixels
+    double Zoom = 100;        // percent, at least 1
+
+    bool operator==(const TPlotView3DOptions&) const = default;
+};
+
 // Where the last layout put things.
 struct TPlotLayout {
     TRect Bounds;    // the client rectangle
@@ -128,6 +143,16 @@ public:
     // --- appearance ---
     bool View3D() const { return view_3d_; }
     void SetView3D(bool value);
+    const TPlotView3DOptions& View3DOptions() const { return view_3d_options_; }
+    void SetView3DOptions(const TPlotView3DOptions& value);
+    // The depth of the 3D chart in percent of the plot area's smaller side (0 to 100).
+    int32_t Chart3DPercent() const { return chart_3d_percent_; }
+    void SetChart3DPercent(int32_t value);
+    // Our canvases project onto a plane and cannot turn the picture freely.
+    static constexpr bool kCanvasSupportsFullRotation = false;
+    // Called after View3D, the 3D options or the depth percent changed (the toolbar's
+    // 3D button follows it).
+    std::function<void()> OnView3DChanged;
     TPanningMode AllowPanning() const { return allow_panning_; }
     void SetAllowPanning(TPanningMode value);
     bool ZoomAllow() const { return zoom_allow_; }
@@ -181,12 +206,15 @@ private:
     friend class TPlotSeries;
     void DetachSeries(TPlotSeries& series); // series is going away or leaving
     void ShrinkTop(int32_t pixels);
+    void View3DChanged();
 
     std::array<std::unique_ptr<TPlotAxis>, kAxisCount> axes_;
     std::vector<TPlotSeries*> series_list_; // not owned; drawing order
     bool painting_ = false;
     bool axis_visible_ = true;
     bool view_3d_ = false;
+    TPlotView3DOptions view_3d_options_;
+    int32_t chart_3d_percent_ = 15;
     TPanningMode allow_panning_ = pmBoth;
     bool zoom_allow_ = true;
     TRect margins_{3, 4, 3, 4};
