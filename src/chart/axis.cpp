@@ -377,58 +377,12 @@ void TPlotAxis::CalcPosAxis(const TRect& chart_rect) {
 
 // --- mapping ---
 
-namespace {
-
-// base::Round for the clamped offsets of PixelFrom, in double: the painter maps every point
-// of a series through here, and the extended-precision path costs a quarter of a paint.
-// floor(v) and v - floor(v) are exact in double for |v| < 2^52 (and a rounded fraction
-// near a tie only happens where either result rounds the same way).
-int64_t RoundHalfEven(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    const double floor = std::floor(value);
-    const double fraction = value - floor;
-    auto result = static_cast<int64_t>(floor);
-    if (fraction > 0.5 || (fraction == 0.5 && (result & 1) != 0)) {
-        ++result;
-    }
-    return result;
-}
-
-} // namespace
-
-// The pixel at offset pixels from the start (or back from the end). Far-away values (a
-// range of 1e-10 gives offsets near 1e17) saturate instead of overflowing the pixel type.
-int32_t TPlotAxis::PixelFrom(double offset, bool from_end) const {
-    constexpr double kOffsetLimit = 2.0 * kPixelLimit;
-    offset = std::clamp(offset, -kOffsetLimit, kOffsetLimit);
-    const int64_t rounded = RoundHalfEven(offset);
-    const int64_t pixel =
-        from_end ? int64_t{i_end_pos_} - rounded : int64_t{i_start_pos_} + rounded;
-    return static_cast<int32_t>(std::clamp<int64_t>(pixel, -kPixelLimit, kPixelLimit));
-}
-
 int32_t TPlotAxis::CalcXPosValue(double value) const {
-    if (i_range_zero_) {
-        return i_center_pos_;
-    }
-    const double t = (value - i_minimum_) * i_axis_size_range_;
-    if (std::isnan(t)) {
-        return i_center_pos_;
-    }
-    return PixelFrom(t, inverted_);
+    return XMapping().Map(value);
 }
 
 int32_t TPlotAxis::CalcYPosValue(double value) const {
-    if (i_range_zero_) {
-        return i_center_pos_;
-    }
-    const double t = (value - i_minimum_) * i_axis_size_range_;
-    if (std::isnan(t)) {
-        return i_center_pos_;
-    }
-    return PixelFrom(t, !inverted_);
+    return YMapping().Map(value);
 }
 
 int32_t TPlotAxis::CalcPosValue(double value) const {

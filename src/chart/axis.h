@@ -19,6 +19,7 @@
 #include "chart/canvas.h"
 #include "chart/graphics.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -64,6 +65,30 @@ struct TAxisLabel {
     double Value = 0.0;
     int32_t Pos = 0;  // pixel along the axis
     std::string Text; // empty when Labels is off
+};
+
+// One axis' value-to-pixel mapping, copied out of the last layout for tight loops over many
+// points; Map gives what CalcXPosValue / CalcYPosValue give.
+struct TAxisMapping {
+    double Minimum = 0.0;
+    double SizeRange = 0.0;
+    int32_t Start = 0;
+    int32_t End = 0;
+    int32_t Center = 0;
+    bool RangeZero = true;
+    bool FromEnd = false; // pixels count back from End
+
+    [[nodiscard]] int32_t Map(double value) const {
+        if (RangeZero) {
+            return Center;
+        }
+        const double t = (value - Minimum) * SizeRange;
+        if (std::isnan(t)) {
+            return Center;
+        }
+        return PixelFrom(t);
+    }
+    [[nodiscard]] int32_t PixelFrom(double offset) const;
 };
 
 class TPlotAxis {
@@ -210,6 +235,9 @@ public:
     int32_t IAxisSize() const { return i_axis_size_; }
     int32_t ICenterPos() const { return i_center_pos_; }
     double IAxisSizeRange() const { return i_axis_size_range_; }
+    // The mapping CalcXPosValue (horizontal) or CalcYPosValue (vertical) uses.
+    [[nodiscard]] TAxisMapping XMapping() const { return Mapping(inverted_); }
+    [[nodiscard]] TAxisMapping YMapping() const { return Mapping(!inverted_); }
     int32_t PosAxis() const { return pos_axis_; }
     int32_t PosLabels() const { return pos_labels_; }
     int32_t PosTitle() const { return pos_title_; }
@@ -258,7 +286,10 @@ private:
     void CalcTextLabels();
     // Width of the widest text label (fills the labels first).
     int32_t TextLabelsWidth(TCanvas& canvas);
-    int32_t PixelFrom(double offset, bool from_end) const;
+    TAxisMapping Mapping(bool from_end) const {
+        return TAxisMapping{i_minimum_,    i_axis_size_range_, i_start_pos_, i_end_pos_,
+                            i_center_pos_, i_range_zero_,      from_end};
+    }
     bool XValuesOnThisAxis(const TPlotSeries& series) const;
 
     TPlot* chart_;
@@ -325,5 +356,21 @@ private:
     std::vector<int32_t> tick_;
     std::vector<TAxisLabel> label_list_;
 };
+
+// The pixel at offset pixels from the start (or back from the end), the offset rounded half
+// to even. Far-away values (a range of 1e-10 gives offsets near 1e17) saturate instead of
+// overflowing the pixel type. Inline: the painter maps every point of a series through here.
+inline int32_t TAxisMapping::PixelFrom(double offset) const {
+    constexpr double kOffsetLimit = 2.0 * TPlotAxis::kPixelLimit;
+    // Adding and taking away 1.5 * 2^52 rounds half to even in the default rounding mode,
+    // exactly for |offset| below 2^51 (without fast-math nothing folds it away).
+    constexpr double kRoundingBias = 6755399441055744.0;
+    offset =
+        offset < -kOffsetLimit ? -kOffsetLimit : (offset > kOffsetLimit ? kOffsetLimit : offset);
+    const auto rounded = static_cast<int64_t>((offset + kRoundingBias) - kRoundingBias);
+    const int64_t pixel = FromEnd ? int64_t{End} - rounded : int64_t{Start} + rounded;
+    constexpr int64_t kLimit = TPlotAxis::kPixelLimit;
+    return static_cast<int32_t>(pixel < -kLimit ? -kLimit : (pixel > kLimit ? kLimit : pixel));
+}
 
 } // namespace chart

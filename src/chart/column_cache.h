@@ -32,6 +32,8 @@ struct ColumnRun {
     bool MinLeft = false;
     bool MaxLeft = false;
     bool Connected; // a segment leads in from the previous run's last point
+
+    bool operator==(const ColumnRun&) const = default;
 };
 
 class ColumnCache {
@@ -57,9 +59,20 @@ private:
     };
     static AxisKey KeyOf(const TPlotAxis* axis);
 
+    struct Points; // the series' values and mappings, read in one tight loop
+
     void Rebuild(const AxisKey& x_key, const AxisKey& y_key, const TPlotSeries& series);
-    void Take(const TPlotSeries& series, int32_t index);
-    void Feed(const TPlotSeries& series, int32_t index);
+    void TakeUpTo(const Points& points, int32_t count);
+    void Feed(const Points& points, int32_t index);
+    void FeedBlocks(const Points& points, int32_t end);
+    static constexpr int32_t kColumnWalkMinPoints = 256;
+    static bool CanWalkColumns(const Points& points);
+    void FeedColumns(const Points& points, int32_t end);
+    void FeedColumn(const Points& points, int32_t x, int32_t from, int32_t to);
+    static bool LeavesExtreme(const Points& points, int32_t from, int32_t to, int32_t extreme,
+                              int32_t last);
+    // Adds a mapped point to the runs, or breaks the line at a point that is not drawable.
+    void Join(bool drawable, int32_t x, int32_t y);
 
     enum class Phase : uint8_t { BeforeRange, InRange, Done };
 
