@@ -30,18 +30,26 @@ void FillVerticalBands(TCanvas& canvas, const TRect& rect, base::TColor bottom_c
         return;
     }
     const int64_t n = std::min<int64_t>(height, 256);
-    for (int64_t k = 0; k < n; ++k) {
-        const int64_t low = height * k / n;
-        const int64_t high = height * (k + 1) / n;
-        if (high == low) {
-            continue;
+    // Neighbouring bands of the same colour go out as one rectangle: a gentle gradient has
+    // far fewer colours than bands, and each fill costs the canvas a call.
+    int64_t run_low = 0;
+    base::TColor run_color = BandColor(bottom_color, top_color, 0, static_cast<int32_t>(n));
+    const auto flush = [&](int64_t run_high) {
+        canvas.SetBrush(TPlotBrush{run_color, bsSolid});
+        canvas.FillRect(TRect{rect.Left, static_cast<int32_t>(rect.Bottom - run_high), rect.Right,
+                              static_cast<int32_t>(rect.Bottom - run_low)});
+    };
+    for (int64_t k = 1; k < n; ++k) {
+        const base::TColor color =
+            BandColor(bottom_color, top_color, static_cast<int32_t>(k), static_cast<int32_t>(n));
+        if (color != run_color) {
+            const int64_t low = height * k / n; // where band k starts
+            flush(low);
+            run_low = low;
+            run_color = color;
         }
-        canvas.SetBrush(TPlotBrush{
-            BandColor(bottom_color, top_color, static_cast<int32_t>(k), static_cast<int32_t>(n)),
-            bsSolid});
-        canvas.FillRect(TRect{rect.Left, static_cast<int32_t>(rect.Bottom - high), rect.Right,
-                              static_cast<int32_t>(rect.Bottom - low)});
     }
+    flush(height);
 }
 
 void FillGradient(TCanvas& canvas, const TRect& rect, const TPlotGradient& gradient) {

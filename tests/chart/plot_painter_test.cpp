@@ -46,28 +46,40 @@ protected:
     RecordingCanvas canvas;
 };
 
-TEST(GradientBands, CountHeightsAndColoursFollowTheBandRule) {
-    struct Case {
-        int32_t height;
-        size_t bands;
-    };
-    for (const Case c :
-         {Case{0, 0}, Case{1, 0}, Case{2, 2}, Case{229, 229}, Case{256, 256}, Case{419, 256}}) {
+TEST(GradientBands, EveryRowHasTheColourOfItsBandAndEqualNeighboursMerge) {
+    for (const int32_t height : {0, 1, 2, 21, 229, 256, 419, 2000}) {
         RecordingCanvas canvas;
-        FillVerticalBands(canvas, TRect{0, 10, 5, 10 + c.height}, base::clWhite, kLightGrey);
-        const auto bands = canvas.Of(DrawKind::FillRect);
-        ASSERT_EQ(bands.size(), c.bands) << c.height;
-        if (bands.empty()) {
+        FillVerticalBands(canvas, TRect{0, 10, 5, 10 + height}, base::clWhite, kLightGrey);
+        const auto fills = canvas.Of(DrawKind::FillRect);
+        if (height <= 1) {
+            EXPECT_TRUE(fills.empty()) << height;
             continue;
         }
-        // Bottom band first, contiguous up to the top, colours from white to #EAEAEA.
-        EXPECT_EQ(bands.front().Rect.Bottom, 10 + c.height);
-        EXPECT_EQ(bands.back().Rect.Top, 10);
-        for (size_t k = 1; k < bands.size(); ++k) {
-            EXPECT_EQ(bands[k].Rect.Bottom, bands[k - 1].Rect.Top);
+        // Bottom first, contiguous up to the top, neighbours always of different colours.
+        ASSERT_FALSE(fills.empty());
+        EXPECT_EQ(fills.front().Rect.Bottom, 10 + height);
+        EXPECT_EQ(fills.back().Rect.Top, 10);
+        for (size_t k = 1; k < fills.size(); ++k) {
+            EXPECT_EQ(fills[k].Rect.Bottom, fills[k - 1].Rect.Top);
+            EXPECT_NE(fills[k].Color, fills[k - 1].Color);
         }
-        EXPECT_EQ(bands.front().Color, base::clWhite);
-        EXPECT_EQ(bands.back().Color, kLightGrey);
+        // Row r (from the bottom) lies in band k when height * k / n <= r < height * (k+1) / n,
+        // with n = min(height, 256) bands.
+        const int32_t n = std::min(height, 256);
+        size_t fill = 0;
+        for (int32_t r = 0, k = 0; r < height; ++r) {
+            while (int64_t{height} * (k + 1) / n <= r) {
+                ++k;
+            }
+            const int32_t y = 10 + height - 1 - r;
+            while (fill < fills.size() && fills[fill].Rect.Top > y) {
+                ++fill;
+            }
+            ASSERT_LT(fill, fills.size()) << height << " row " << r;
+            EXPECT_EQ(fills[fill].Color, BandColor(base::clWhite, kLightGrey, k, n))
+                << height << " row " << r;
+        }
+        EXPECT_LE(fills.size(), 22u) << "white to #EAEAEA has 22 grey levels";
     }
     // The integer formula: 255 + k * (234 - 255) / (n - 1), truncated towards zero.
     EXPECT_EQ(BandColor(base::clWhite, kLightGrey, 1, 256), base::RGB(255, 255, 255));

@@ -8,6 +8,8 @@
 #include <QColor>
 #include <QFont>
 #include <QPen>
+#include <QRect>
+#include <vector>
 
 class QPainter;
 
@@ -54,6 +56,7 @@ private:
     QFont qfont_; // font_ as Qt sees it
     TPlotPen pen_;
     TPlotBrush brush_;
+    std::vector<QRect> dashes_; // reused by every dotted or dashed line
 };
 
 } // namespace chart

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace chart {
 namespace {
@@ -81,6 +82,59 @@ TEST_F(QtCanvasDrawing, StraightLinesLeaveOutTheirEndPoint) {
             canvas.Line(c.from, c.to);
         });
         EXPECT_EQ(Painted(), c.painted) << c.from.X << "," << c.from.Y;
+    }
+}
+
+// Dots are one pen width on, one off; dashes three on, one off; the pattern starts at the
+// first point whichever way the line runs, and the end point stays out. At a device pixel
+// ratio of 2 every logical pixel is a 2 x 2 block.
+TEST(QtCanvasPatterns, DotsAndDashesStartAtTheFirstPoint) {
+    struct Case {
+        TPenStyle style;
+        int32_t width;
+        TPoint from, to;
+        const char* row; // along the line from x (or y) = 0: '#' painted
+    };
+    const Case cases[] = {
+        {psDot, 1, {2, 5}, {13, 5}, "..#.#.#.#.#.#...."},
+        {psDot, 1, {12, 5}, {2, 5}, "....#.#.#.#.#...."},
+        {psDash, 1, {1, 5}, {14, 5}, ".###.###.###.#..."},
+        {psDot, 1, {5, 2}, {5, 11}, "..#.#.#.#.#......"},
+        {psDot, 1, {5, 11}, {5, 2}, "...#.#.#.#.#....."},
+        {psDot, 2, {1, 5}, {14, 5}, ".##..##..##..#..."},
+    };
+    for (const int ratio : {1, 2}) {
+        for (const Case& c : cases) {
+            QImage image(17 * ratio, 17 * ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                QtCanvas canvas;
+                canvas.SetPainter(&painter);
+                canvas.SetPen(TPlotPen{base::clBlue, c.width, c.style, true});
+                canvas.Line(c.from, c.to);
+            }
+            const bool horizontal = c.from.Y == c.to.Y;
+            std::string row;
+            for (int i = 0; i < 17; ++i) {
+                // The line's own row (or column), sampled in every device pixel of it.
+                bool all = true;
+                bool any = false;
+                for (int d = 0; d < ratio * ratio; ++d) {
+                    const int along = i * ratio + d % ratio;
+                    const int across = (horizontal ? c.from.Y : c.from.X) * ratio + d / ratio;
+                    const bool painted = (horizontal ? image.pixel(along, across)
+                                                     : image.pixel(across, along)) != kWhite;
+                    all = all && painted;
+                    any = any || painted;
+                }
+                EXPECT_EQ(all, any) << "a logical pixel only partly painted, ratio " << ratio;
+                row += any ? '#' : '.';
+            }
+            EXPECT_EQ(row, c.row) << "ratio " << ratio << " style " << c.style << " from "
+                                  << c.from.X << "," << c.from.Y;
+        }
     }
 }
 
