@@ -415,6 +415,10 @@ void TTarnel::ConnectEvents() {
     Chart1->OnMouseMove = [this](Qt::KeyboardModifiers shift, int x, int y) {
         Chart1MouseMove(shift, x, y);
     };
+    // Reported by the chart after the paint that failed, never from inside it.
+    Chart1->OnPaintError = [](const std::string& error) {
+        base::CurrentErrorDisplay().Show(base::ApplicationTitle(), base::ErrorBoxText(error));
+    };
 }
 
 void TTarnel::FormCreate() {

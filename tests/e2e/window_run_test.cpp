@@ -10,6 +10,8 @@
 #include "base/message_loop.h"
 #include "base/qt/message_box_error_display.h"
 #include "base/qt/qt_message_loop.h"
+#include "chart/plot.h"
+#include "chart/qt/plot_widget.h"
 #include "chart/series.h"
 #include "e2e/window_support.h"
 #include "support/pty_ports.h"
@@ -20,6 +22,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace app {
 namespace {
@@ -127,6 +132,44 @@ TEST_F(WindowRun, AFailingConnectShowsTheErrorBoxAndTheWindowCarriesOn) {
     // The window still answers: a band item still writes the edits.
     QTest::mouseClick(window.RadioGroup1->Button(0), Qt::LeftButton);
     EXPECT_EQ(window.CenterFreqEdit->text(), QStringLiteral("3650"));
+}
+
+// A chart that cannot paint shows its panel and one error, reported after the paint; the next
+// good paint re-arms the report.
+TEST_F(WindowRun, AFailingChartPaintReportsOnceOutsideThePaint) {
+    chart::TPlot& plot = window.Chart1->Plot();
+    struct Reports : base::ErrorDisplay {
+        explicit Reports(const chart::TPlot& plot) : plot(plot) {}
+        void Show(const std::string& caption, const std::string& text) override {
+            shown.push_back(caption + ": " + text);
+            in_paint = in_paint || plot.Painting();
+        }
+        const chart::TPlot& plot;
+        std::vector<std::string> shown;
+        bool in_paint = false;
+    } reports(plot);
+    base::ScopedErrorDisplay scoped(reports);
+    bool failing = true;
+    plot.OnGetAxisLabel = [&](const chart::TPlotAxis&, const chart::TPlotSeries*, int32_t,
+                              std::string&) {
+        if (failing) {
+            throw std::runtime_error("no labels today");
+        }
+    };
+    window.Chart1->repaint();
+    window.Chart1->repaint(); // failing again before a good paint: no second report
+    ASSERT_TRUE(WaitUntil([&] { return !reports.shown.empty(); }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(reports.shown, std::vector<std::string>{"e2e_tests: no labels today."});
+    EXPECT_FALSE(reports.in_paint) << "reported from inside a paint";
+
+    failing = false;
+    window.Chart1->repaint();
+    failing = true;
+    window.Chart1->repaint();
+    EXPECT_TRUE(WaitUntil([&] { return reports.shown.size() == 2; }, 5000))
+        << "a good paint re-arms the report";
+    plot.OnGetAxisLabel = nullptr;
 }
 
 } // namespace
