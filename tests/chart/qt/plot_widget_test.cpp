@@ -1,12 +1,15 @@
 // The chart widget: repaint requests merged into paints, the layout made at the widget's size
 // before a mouse move is passed on, text measured with Qt's metrics.
+#include "chart/plot_painter.h"
 #include "chart/qt/plot_widget.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/series.h"
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <string>
@@ -144,6 +147,47 @@ TEST(PlotWidget, PaintsTheWholeChartThroughTheOffScreenImage) {
     EXPECT_EQ(image.pixelColor(area.Left + 5, area.Top), QColor(Qt::black)); // back wall frame
     EXPECT_EQ(image.pixelColor((area.Left + area.Right) / 2, series.CalcYPosValue(5)),
               QColor(Qt::red));
+    series.SetParentChart(nullptr);
+}
+
+// The window shows exactly the chart painted at the screen's device pixel ratio, laid out in
+// the same logical pixels at any ratio. CTest runs this once more under QT_SCALE_FACTOR=2.
+TEST(PlotWidgetScreens, WindowShowsTheChartAtTheScreensRatioWithTheSameLogicalLayout) {
+    const double expected_ratio = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                                      ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                                      : 1.0;
+    PlotWidget widget;
+    widget.resize(400, 300);
+    widget.Plot().Title().Text = {"Sharp at any ratio"};
+    TPlotLineSeries series;
+    series.SetParentChart(&widget.Plot());
+    series.SetSeriesColor(base::clRed);
+    for (int i = 0; i <= 200; ++i) {
+        series.AddXY(i, std::sin(i / 10.0));
+    }
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+    ASSERT_EQ(widget.devicePixelRatioF(), expected_ratio);
+    const QImage shown = widget.grab().toImage();
+    const TRect layout_shown = widget.Plot().ChartRect();
+
+    const auto paint = [&](double ratio) {
+        QImage image((QSizeF(400, 300) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(widget.palette().color(QPalette::Window));
+        QPainter painter(&image);
+        QtCanvas canvas;
+        canvas.SetPainter(&painter);
+        widget.Plot().BeginPaint();
+        PlotPainter(widget.Plot(), canvas).Paint(400, 300);
+        widget.Plot().EndPaint();
+        return image;
+    };
+    const QImage direct = paint(expected_ratio);
+    ASSERT_EQ(shown.size(), direct.size());
+    EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied), direct);
+    paint(1.0);
+    EXPECT_EQ(widget.Plot().ChartRect(), layout_shown) << "the layout depends on the ratio";
     series.SetParentChart(nullptr);
 }
 
