@@ -5,18 +5,22 @@
 // Figures: lines per second with the simulated analyzer unpaced, beside a plain line reader
 // on Qt's serial port module on the same kind of pty; latency from the last byte of a line
 // on the pty to its point in the series; CPU of the program during a paced continuous run;
-// resident memory after 100 and 1000 unpaced continuous sweeps.
+// the same run with the window shown (the chart painted as the points come): paints per
+// second, the UI thread's CPU and how long a point waits to be painted; resident memory
+// after 100 and 1000 unpaced continuous sweeps.
 #include "analyzer_sim/simulator.h"
 #include "base/error_display.h"
 #include "base/message_loop.h"
 #include "base/qt/qt_message_loop.h"
 #include "base/recording_error_display.h"
+#include "chart/qt/plot_widget.h"
 #include "chart/series.h"
 #include "e2e/window_support.h"
 #include "support/pty_ports.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,6 +36,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -217,6 +222,125 @@ double PacedCpuShare(const PortsFolders& folders, std::map<std::string, double>&
     return share;
 }
 
+// CPU seconds of the calling thread (the benchmark runs on the UI thread).
+double UiThreadCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Times and point counts of the chart's paints (the count is what the paint shows).
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(app::TTarnel& window) : window_(window) {}
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() != QEvent::Paint) {
+            return false;
+        }
+        const int32_t shown = window_.Series3().Count();
+        const auto start = Clock::now();
+        target->event(event); // the paint itself, timed (QObject::event is public)
+        paints.push_back({Clock::now(), shown, Seconds(Clock::now() - start)});
+        return true;
+    }
+    struct Paint {
+        Clock::time_point done;
+        int32_t shown;
+        double seconds;
+    };
+    std::vector<Paint> paints;
+
+private:
+    app::TTarnel& window_;
+};
+
+struct PacedPaint {
+    double lines_per_second = 0;
+    double paints_per_second = 0;
+    double paint_ms_median = 0;
+    double ui_thread_share = 0;
+    double wait_ms_median = 0; // point arrival to the end of the paint that shows it
+    double wait_ms_max = 0;
+};
+
+// The paced continuous run with the window shown: every arriving point is painted.
+PacedPaint PacedPaintFigures(const PortsFolders& folders) {
+    SimulatorProcess sim(11, folders, false);
+    auto window = app::MakeWindow();
+    window->show();
+    PaintLog log(*window);
+    window->Chart1->installEventFilter(&log);
+    // Arrival time of each point: its line reaches the handler, which adds it at once.
+    std::vector<Clock::time_point> arrivals;
+    auto& matcher = window->SioDataPacket();
+    const auto handler = matcher.OnStringPacket;
+    bool measuring = false;
+    int32_t first_point = 0;
+    matcher.OnStringPacket = [&](std::string_view line) {
+        handler(line);
+        if (measuring && window->Series3().Count() > first_point + int32_t(arrivals.size())) {
+            arrivals.push_back(Clock::now());
+        }
+    };
+    Connect(*window, 11);
+    SetBand(*window, "14175", "3000", "1"); // 3,001 points: longer than the measured time
+    window->ScanStartBtn->click();
+    app::WaitUntil([&] { return window->Series3().Count() > 20; }, 5000);
+    first_point = window->Series3().Count();
+    log.paints.clear();
+    measuring = true;
+    const double cpu0 = UiThreadCpuSeconds();
+    const auto t0 = Clock::now();
+    app::WaitUntil([] { return false; }, 8000);
+    measuring = false;
+    const double wall = Seconds(Clock::now() - t0);
+    const double cpu1 = UiThreadCpuSeconds();
+    app::WaitUntil([] { return false; }, 100); // the last points' paint
+    window->StopScanBtn->click();
+
+    PacedPaint figures;
+    figures.lines_per_second = double(arrivals.size()) / wall;
+    figures.ui_thread_share = (cpu1 - cpu0) / wall;
+    std::vector<double> paint_ms;
+    int paints_in_run = 0;
+    for (const auto& paint : log.paints) {
+        paint_ms.push_back(paint.seconds * 1000.0);
+        paints_in_run += paint.done - t0 <= std::chrono::duration<double>(wall) ? 1 : 0;
+    }
+    figures.paints_per_second = paints_in_run / wall;
+    std::vector<double> waits;
+    size_t next_paint = 0;
+    for (size_t i = 0; i < arrivals.size(); ++i) {
+        const int32_t needed = first_point + int32_t(i) + 1;
+        while (next_paint < log.paints.size() &&
+               (log.paints[next_paint].shown < needed || log.paints[next_paint].done < arrivals[i]))
+            ++next_paint;
+        if (next_paint == log.paints.size())
+            break;
+        waits.push_back(Seconds(log.paints[next_paint].done - arrivals[i]) * 1000.0);
+    }
+    std::sort(paint_ms.begin(), paint_ms.end());
+    std::sort(waits.begin(), waits.end());
+    figures.paint_ms_median = paint_ms.empty() ? 0 : paint_ms[paint_ms.size() / 2];
+    figures.wait_ms_median = waits.empty() ? 0 : waits[waits.size() / 2];
+    figures.wait_ms_max = waits.empty() ? 0 : waits.back();
+    window->Chart1->removeEventFilter(&log);
+    return figures;
+}
+
+void PrintPacedPaint(const PacedPaint& f) {
+    std::printf("%-58s %14.0f\n", "shown window, paced sweep: points/s", f.lines_per_second);
+    std::printf("%-58s %14.1f\n", "shown window: chart paints/s", f.paints_per_second);
+    std::printf("%-58s %14.3f\n", "shown window: paint, median ms", f.paint_ms_median);
+    std::printf("%-58s %13.2f%%\n", "shown window: UI thread CPU, share of one core",
+                100.0 * f.ui_thread_share);
+    std::printf("%-58s %14.2f\n", "shown window: point to its paint done, median ms",
+                f.wait_ms_median);
+    std::printf("%-58s %14.2f\n", "shown window: point to its paint done, max ms", f.wait_ms_max);
+    std::printf("%-58s %14.2f\n", "  (one paint interval, ms)",
+                1000.0 / chart::PlotWidget::kMaxPaintsPerSecond);
+}
+
 void MemoryOverSweeps(const PortsFolders& folders, long& after100, long& after1000) {
     SimulatorProcess sim(10, folders, true);
     auto window = app::MakeWindow();
@@ -257,6 +381,12 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // --paced-paint: just the paced run with the window shown.
+    if (argc > 1 && std::string(argv[1]) == "--paced-paint") {
+        PrintPacedPaint(PacedPaintFigures(folders));
+        return 0;
+    }
+
     int64_t ours_lines = 0, qt_lines = 0;
     const double ours = ProgramLinesPerSecond(folders, ours_lines);
     const double qt = QtReaderLinesPerSecond(folders, qt_lines);
@@ -274,6 +404,7 @@ int main(int argc, char** argv) {
                 100.0 * PacedCpuShare(folders, by_thread));
     for (const auto& [name, share] : by_thread)
         std::printf("  %-56s %13.2f%%\n", ("thread " + name).c_str(), 100.0 * share);
+    PrintPacedPaint(PacedPaintFigures(folders));
     long after100 = 0, after1000 = 0;
     MemoryOverSweeps(folders, after100, after1000);
     std::printf("%-58s %14ld\n", "resident KiB after 100 unpaced continuous sweeps", after100);
