@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <string>
@@ -874,6 +875,33 @@ TEST(PlotToolbarDrag, BadInputLeavesNothingCapturedAndSettingsInRange) {
             }
         }
     }
+}
+
+TEST(PlotToolbarDrag, CollapsedChartGivesFiniteSteps) {
+    // A chart of no size turns as one of a single pixel: 90 degrees a pixel.
+    Rig empty(0, 0);
+    empty.toolbar.ClickButton(tcbRotate);
+    empty.Down(0, 0);
+    empty.Move(1, 0);
+    EXPECT_DOUBLE_EQ(empty.chart.View3DOptions().Rotation, 75);
+    EXPECT_EQ(empty.Label(), "Rotation: 75\u00B0 Elevation: 345\u00B0");
+
+    // Zooming in without end on a 1-pixel plot area: huge, never infinite.
+    Rig tiny(1, 1);
+    tiny.toolbar.ClickButton(tcbZoom);
+    tiny.Down(0, 0);
+    double last = tiny.chart.View3DOptions().Zoom;
+    for (int i = 1; i <= 100; ++i) {
+        tiny.Move(0, -1000000 * i);
+        const double zoom = tiny.chart.View3DOptions().Zoom;
+        ASSERT_TRUE(std::isfinite(zoom)) << i;
+        EXPECT_GE(zoom, last);
+        last = zoom;
+    }
+    EXPECT_EQ(last, std::numeric_limits<double>::max());
+    EXPECT_EQ(tiny.Label(), "Zoom: 9223372036854775807 %");
+    tiny.Move(0, 0); // and all the way back to the floor
+    EXPECT_EQ(tiny.chart.View3DOptions().Zoom, 1);
 }
 
 TEST(PlotToolbarDrag, ChartOrToolbarDestroyedDuringADrag) {

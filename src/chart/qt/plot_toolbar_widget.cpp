@@ -5,6 +5,7 @@
 #include "chart/qt/plot_widget.h"
 #include "chart/qt/qt_canvas.h"
 
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -47,7 +48,11 @@ QPixmap DisabledLook(const QPixmap& normal) {
 
 QIcon PlotToolbarWidget::GlyphIcon(const std::string& glyph) {
     InitPlotToolbarResources();
-    QSvgRenderer renderer(QStringLiteral(":/plot_toolbar/%1.svg").arg(ToQString(glyph)));
+    const QString path = QStringLiteral(":/plot_toolbar/%1.svg").arg(ToQString(glyph));
+    if (!QFile::exists(path)) {
+        return {};
+    }
+    QSvgRenderer renderer(path);
     if (!renderer.isValid()) {
         return {};
     }
