@@ -5,6 +5,7 @@
 #include "base/colors.h"
 #include "base/conversions.h"
 #include "base/error_display.h"
+#include "chart/qt/plot_toolbar_widget.h"
 #include "chart/qt/plot_widget.h"
 #include "chart/series.h"
 #include "chart/series_data.h"
@@ -221,10 +222,13 @@ void TTarnel::LoadLayout() {
     CenterSWRLabel = MakeReadout(Chart1, "CenterSWRLabel", {64, 200}, &navy);
     SWROKLabel = MakeReadout(Chart1, "SWROKLabel", {64, 240}, nullptr);
 
-    // The chart toolbar's strip; its buttons come with the toolbar itself.
-    PlotToolbar1 = new QWidget(this);
+    // The chart toolbar, bound to the chart; it shows its own button hints.
+    PlotToolbar1 = new chart::PlotToolbarWidget(this);
     PlotToolbar1->setObjectName(QStringLiteral("PlotToolbar1"));
     PlotToolbar1->setGeometry(176, 8, 825, 33);
+    PlotToolbar1->Toolbar().BeginLoading();
+    PlotToolbar1->SetPanel(Chart1);
+    PlotToolbar1->Toolbar().SetShowHint(true);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -245,8 +249,8 @@ void TTarnel::LoadLayout() {
     LoadChart();
     SetTabOrder();
     // Controls without a text of their own are named for assistive tools by their role.
-    for (QWidget* widget :
-         {static_cast<QWidget*>(Chart1), PlotToolbar1, static_cast<QWidget*>(StatusBar1)}) {
+    for (QWidget* widget : {static_cast<QWidget*>(Chart1), static_cast<QWidget*>(PlotToolbar1),
+                            static_cast<QWidget*>(StatusBar1)}) {
         widget->setAccessibleName(widget->objectName());
     }
 
@@ -383,6 +387,7 @@ void TTarnel::LoadChart() {
 
 void TTarnel::EndLoading() {
     Chart1->Plot().Loaded();
+    PlotToolbar1->Toolbar().Loaded();
     for (auto& series : series_) {
         series->Loaded();
     }
@@ -398,7 +403,8 @@ void TTarnel::SetTabOrder() {
     for (int i = 0; i < RadioGroup1->ItemCount(); ++i) {
         chain.push_back(RadioGroup1->Button(i));
     }
-    chain.insert(chain.end(), {ScanStartBtn, MutiScanBtn, StopScanBtn, Chart1, PlotToolbar1});
+    chain.insert(chain.end(), {ScanStartBtn, MutiScanBtn, StopScanBtn, Chart1,
+                               static_cast<QWidget*>(PlotToolbar1)});
     for (size_t i = 1; i < chain.size(); ++i) {
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     }

@@ -28,6 +28,7 @@
 #include <string_view>
 
 namespace chart {
+class PlotToolbarWidget;
 class PlotWidget;
 class TPlotLineSeries;
 } // namespace chart
@@ -62,7 +63,7 @@ public:
     QPushButton* ScanStartBtn = nullptr;
     chart::PlotWidget* Chart1 = nullptr;
     QPushButton* DisConnectBtn = nullptr;
-    QWidget* PlotToolbar1 = nullptr;
+    chart::PlotToolbarWidget* PlotToolbar1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* SWRLabel = nullptr;
     QLabel* SWROKLabel = nullptr;

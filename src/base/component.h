@@ -29,6 +29,11 @@ public:
     // Leaves the loading state; components override it to act on their loaded settings.
     virtual void Loaded() { loading_ = false; }
 
+    // Free notification, both ways: whichever of the two is destroyed first calls the other's
+    // Notification, so neither keeps a pointer to a destroyed component.
+    void FreeNotification(TComponent& other);
+    void RemoveFreeNotification(TComponent& other);
+
     // Takes ownership of a component created with this one as owner.
     template <typename T> T& Own(std::unique_ptr<T> component) {
         T& ref = *component;
@@ -43,6 +48,13 @@ public:
 protected:
     // Called first by the destructor of the most derived class that needs to know.
     void MarkDestroying() { destroying_ = true; }
+    // Tells the components that asked (FreeNotification) that this one is going away. The
+    // base destructor does it last of all; a class whose listeners must still be able to
+    // read it calls it first in its own destructor.
+    void SendFreeNotifications();
+    // Told that component, which asked for or was asked for free notification, is being
+    // destroyed: forget every pointer to it.
+    virtual void Notification(TComponent& component) { (void)component; }
 
 private:
     std::string name_;
@@ -51,6 +63,7 @@ private:
     bool designing_ = false;
     bool destroying_ = false;
     std::vector<std::unique_ptr<TComponent>> owned_; // destroyed in reverse order
+    std::vector<TComponent*> free_notifies_;         // told when this one is destroyed
 };
 
 } // namespace base

@@ -33,6 +33,13 @@ TPlot::TPlot(base::TComponent* owner) : base::TComponent(owner) {
 
 TPlot::~TPlot() {
     MarkDestroying();
+    // Listeners (the toolbar) forget the chart while it can still answer them.
+    SendFreeNotifications();
+    listeners_.clear();
+    if (mouse_capture_ && OnMouseCaptureChanged) {
+        mouse_capture_ = false;
+        OnMouseCaptureChanged(false);
+    }
     // The series outlive the chart (their owner frees them): make them forget it and any of
     // its axes they chose, so nothing points into the destroyed axes.
     for (TPlotSeries* series : series_list_) {
@@ -129,6 +136,60 @@ void TPlot::View3DChanged() {
     if (OnView3DChanged) {
         OnView3DChanged();
     }
+    ForEachListener([this](IPlotListener& l) { l.PlotView3DChanged(*this); });
+}
+
+// --- mouse input and listeners ---
+
+void TPlot::AddListener(IPlotListener& listener) {
+    if (std::find(listeners_.begin(), listeners_.end(), &listener) == listeners_.end()) {
+        listeners_.push_back(&listener);
+    }
+}
+
+void TPlot::RemoveListener(IPlotListener& listener) {
+    std::erase(listeners_, &listener);
+}
+
+template <typename Fn> void TPlot::ForEachListener(Fn fn) {
+    const std::vector<IPlotListener*> snapshot = listeners_;
+    for (IPlotListener* listener : snapshot) {
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
+            fn(*listener);
+        }
+    }
+}
+
+void TPlot::MouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
+    ForEachListener([&](IPlotListener& l) {
+        if (!cancel_mouse_) {
+            l.PlotMouseDown(*this, button, shift, x, y);
+        }
+    });
+}
+
+// Moves and mouse-ups reach every listener whatever was cancelled, so a drag always ends.
+void TPlot::MouseMove(TShiftState shift, int32_t x, int32_t y) {
+    ForEachListener([&](IPlotListener& l) { l.PlotMouseMove(*this, shift, x, y); });
+}
+
+void TPlot::MouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
+    ForEachListener([&](IPlotListener& l) { l.PlotMouseUp(*this, button, shift, x, y); });
+}
+
+void TPlot::SetMouseCapture(bool value) {
+    if (mouse_capture_ == value) {
+        return;
+    }
+    mouse_capture_ = value;
+    if (OnMouseCaptureChanged) {
+        OnMouseCaptureChanged(value);
+    }
+}
+
+void TPlot::MouseCaptureLost() {
+    mouse_capture_ = false;
+    ForEachListener([this](IPlotListener& l) { l.PlotMouseCaptureLost(*this); });
 }
 
 void TPlot::SetAllowPanning(TPanningMode value) {

@@ -8,6 +8,12 @@
 //   detaches every series (their ParentChart becomes nullptr).
 // - Repaints are requested, never performed: Invalidate calls OnInvalidate, which the chart
 //   widget connects to its own update; requests made while painting are dropped.
+// - Mouse input comes from the chart widget, after the owner's own handler: MouseDown,
+//   MouseMove and MouseUp offer it to the listeners (the toolbar) in the order they were
+//   added. A listener, or the owner's mouse-down handler, sets CancelMouse to keep the
+//   chart's own handling (and later listeners of a mouse-down) away from the event.
+//   Listeners are not owned; one that goes away removes itself. The chart's destruction
+//   reaches them as a free notification (base::TComponent).
 // - CalcLayout computes the plot area and axis geometry for a client size and a canvas
 //   without drawing. The mapping functions read the result of the last layout, which is
 //   zero before the first one.
@@ -70,6 +76,56 @@ struct TPlotWall {
 };
 
 enum TPanningMode : uint8_t { pmNone, pmHorizontal, pmVertical, pmBoth };
+
+enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
+
+enum TShiftKey : uint8_t {
+    ssShift = 1 << 0,
+    ssAlt = 1 << 1,
+    ssCtrl = 1 << 2,
+    ssLeft = 1 << 3, // mouse buttons held
+    ssRight = 1 << 4,
+    ssMiddle = 1 << 5,
+};
+
+// The keys and mouse buttons held during a mouse event.
+class TShiftState {
+public:
+    constexpr TShiftState() = default;
+    constexpr TShiftState(TShiftKey key) : bits_(key) {}
+    constexpr bool Contains(TShiftKey key) const { return (bits_ & key) != 0; }
+    constexpr TShiftState& Include(TShiftKey key) {
+        bits_ = static_cast<uint8_t>(bits_ | key);
+        return *this;
+    }
+    constexpr TShiftState operator|(TShiftKey key) const { return TShiftState(*this).Include(key); }
+    // Any mouse button held.
+    constexpr bool AnyButton() const { return (bits_ & (ssLeft | ssRight | ssMiddle)) != 0; }
+    constexpr bool operator==(const TShiftState&) const = default;
+
+private:
+    uint8_t bits_ = 0;
+};
+
+class TPlot;
+
+// What the chart tells its listeners. Positions are client pixels of the chart.
+class IPlotListener {
+public:
+    virtual void PlotMouseDown(TPlot& chart, TMouseButton button, TShiftState shift, int32_t x,
+                               int32_t y) = 0;
+    virtual void PlotMouseMove(TPlot& chart, TShiftState shift, int32_t x, int32_t y) = 0;
+    virtual void PlotMouseUp(TPlot& chart, TMouseButton button, TShiftState shift, int32_t x,
+                             int32_t y) = 0;
+    // The chart lost the mouse it had captured (another window took it, a modal box opened,
+    // the widget was hidden): no mouse-up will come.
+    virtual void PlotMouseCaptureLost(TPlot& chart) = 0;
+    // View3D, the 3D options or the depth percent changed.
+    virtual void PlotView3DChanged(TPlot& chart) = 0;
+
+protected:
+    ~IPlotListener() = default;
+};
 
 // How the chart is turned, moved and zoomed while View3D is on. Angles in degrees, 0 to 360;
 // Rotation 360 with Elevation 360 is the straight front view, 270 to 360 looks from above.
@@ -153,6 +209,25 @@ public:
     // Called after View3D, the 3D options or the depth percent changed (the toolbar's
     // 3D button follows it).
     std::function<void()> OnView3DChanged;
+    // --- mouse input and listeners ---
+    void AddListener(IPlotListener& listener);
+    void RemoveListener(IPlotListener& listener);
+    // Set by a handler to keep the chart's own reaction (and, for a mouse-down, the
+    // listeners after it) away from the current event; cleared as each event begins.
+    bool CancelMouse() const { return cancel_mouse_; }
+    void SetCancelMouse(bool value) { cancel_mouse_ = value; }
+    // The widget calls BeginMouseEvent, then the owner's handler, then one of these.
+    void BeginMouseEvent() { cancel_mouse_ = false; }
+    void MouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y);
+    void MouseMove(TShiftState shift, int32_t x, int32_t y);
+    void MouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y);
+    // Mouse capture: every mouse event goes to the chart until it is released, wherever the
+    // mouse is. The widget performs it (OnMouseCaptureChanged) and reports a lost capture.
+    bool MouseCapture() const { return mouse_capture_; }
+    void SetMouseCapture(bool value);
+    std::function<void(bool)> OnMouseCaptureChanged;
+    void MouseCaptureLost();
+
     TPanningMode AllowPanning() const { return allow_panning_; }
     void SetAllowPanning(TPanningMode value);
     bool ZoomAllow() const { return zoom_allow_; }
@@ -207,9 +282,14 @@ private:
     void DetachSeries(TPlotSeries& series); // series is going away or leaving
     void ShrinkTop(int32_t pixels);
     void View3DChanged();
+    // Calls fn for each listener, skipping any removed by an earlier one meanwhile.
+    template <typename Fn> void ForEachListener(Fn fn);
 
     std::array<std::unique_ptr<TPlotAxis>, kAxisCount> axes_;
     std::vector<TPlotSeries*> series_list_; // not owned; drawing order
+    std::vector<IPlotListener*> listeners_; // not owned; in the order added
+    bool cancel_mouse_ = false;
+    bool mouse_capture_ = false;
     bool painting_ = false;
     bool axis_visible_ = true;
     bool view_3d_ = false;

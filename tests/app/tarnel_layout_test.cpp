@@ -3,6 +3,7 @@
 #include "app/sweep/sweep_controller.h"
 #include "app/sweep/sweep_range.h"
 #include "app/tarnel.h"
+#include "chart/qt/plot_toolbar_widget.h"
 #include "chart/qt/plot_widget.h"
 #include "chart/series.h"
 #include "window_doubles.h"
@@ -214,7 +215,8 @@ TEST(TarnelLayout, TabOrderFollowsTheRows) {
         expected.push_back(t.RadioGroup1->Button(i));
     }
     expected.insert(expected.end(),
-                    {t.ScanStartBtn, t.MutiScanBtn, t.StopScanBtn, t.Chart1, t.PlotToolbar1});
+                    {t.ScanStartBtn, t.MutiScanBtn, t.StopScanBtn, t.Chart1,
+                     static_cast<QWidget*>(t.PlotToolbar1)});
     std::vector<QWidget*> seen;
     QWidget* widget = t.ConnectBtn;
     for (int guard = 0; guard < 500 && seen.size() < expected.size(); ++guard) {

@@ -52,5 +52,50 @@ TEST(TComponent, LoadingStateEndsWithLoaded) {
     EXPECT_EQ(log, std::vector<std::string>{"p loaded"});
 }
 
+// Remembers one other component and forgets it when told it is going away.
+class Watcher : public TComponent {
+public:
+    void Watch(TComponent& other) {
+        watched = &other;
+        FreeNotification(other);
+    }
+    TComponent* watched = nullptr;
+    int told = 0;
+
+protected:
+    void Notification(TComponent& component) override {
+        ++told;
+        if (&component == watched) {
+            watched = nullptr;
+        }
+    }
+};
+
+TEST(TComponent, FreeNotificationTellsWhicheverOutlivesTheOther) {
+    Watcher a;
+    {
+        Watcher b;
+        a.Watch(b);
+        a.Watch(b); // once only
+    }
+    EXPECT_EQ(a.watched, nullptr);
+    EXPECT_EQ(a.told, 1);
+
+    Watcher kept;
+    {
+        Watcher going;
+        going.Watch(kept); // the watcher goes first: kept is told of it, and nothing dangles
+    }
+    EXPECT_EQ(kept.told, 1);
+
+    Watcher c;
+    {
+        Watcher d;
+        c.Watch(d);
+        c.RemoveFreeNotification(d);
+    }
+    EXPECT_EQ(c.told, 0);
+}
+
 } // namespace
 } // namespace base

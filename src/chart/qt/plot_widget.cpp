@@ -1,5 +1,6 @@
 #include "chart/qt/plot_widget.h"
 
+#include "base/error_display.h"
 #include "chart/plot_painter.h"
 
 #include <QMouseEvent>
@@ -17,10 +18,13 @@ PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent), plot_(std::make_uniqu
     repaint_timer_.setInterval(1000 / kMaxPaintsPerSecond);
     connect(&repaint_timer_, &QTimer::timeout, this, [this] { update(); });
     plot_->OnInvalidate = [this] { RequestRepaint(); };
+    plot_->OnMouseCaptureChanged = [this](bool on) { SetGrab(on); };
 }
 
 PlotWidget::~PlotWidget() {
     plot_->OnInvalidate = nullptr;
+    plot_->OnMouseCaptureChanged = nullptr;
+    SetGrab(false);
 }
 
 void PlotWidget::RequestRepaint() {
@@ -57,13 +61,145 @@ void PlotWidget::resizeEvent(QResizeEvent* event) {
     EnsureLayout();
 }
 
+namespace {
+
+TShiftState ShiftOf(const QMouseEvent& event) {
+    TShiftState shift;
+    const Qt::KeyboardModifiers keys = event.modifiers();
+    const Qt::MouseButtons buttons = event.buttons();
+    if (keys.testFlag(Qt::ShiftModifier)) {
+        shift.Include(ssShift);
+    }
+    if (keys.testFlag(Qt::ControlModifier)) {
+        shift.Include(ssCtrl);
+    }
+    if (keys.testFlag(Qt::AltModifier)) {
+        shift.Include(ssAlt);
+    }
+    if (buttons.testFlag(Qt::LeftButton)) {
+        shift.Include(ssLeft);
+    }
+    if (buttons.testFlag(Qt::RightButton)) {
+        shift.Include(ssRight);
+    }
+    if (buttons.testFlag(Qt::MiddleButton)) {
+        shift.Include(ssMiddle);
+    }
+    return shift;
+}
+
+// The chart's name for a Qt button; false for buttons it does not know.
+bool ButtonOf(Qt::MouseButton qt_button, TMouseButton& button) {
+    switch (qt_button) {
+    case Qt::LeftButton:
+        button = mbLeft;
+        return true;
+    case Qt::RightButton:
+        button = mbRight;
+        return true;
+    case Qt::MiddleButton:
+        button = mbMiddle;
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
     EnsureLayout();
+    if (grabbed_ && QWidget::mouseGrabber() != this) {
+        GrabLost(); // another widget took the grab
+    }
+    const QPoint pos = event->position().toPoint();
+    plot_->BeginMouseEvent();
     if (OnMouseMove) {
-        const QPoint pos = event->position().toPoint();
         OnMouseMove(event->modifiers(), pos.x(), pos.y());
     }
+    base::RunHandler([&] { plot_->MouseMove(ShiftOf(*event), pos.x(), pos.y()); });
+}
+
+void PlotWidget::mousePressEvent(QMouseEvent* event) {
+    QWidget::mousePressEvent(event);
+    EnsureLayout();
+    const QPoint pos = event->position().toPoint();
+    plot_->BeginMouseEvent();
+    if (OnMouseDown) {
+        OnMouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
+    }
+    TMouseButton button;
+    if (ButtonOf(event->button(), button)) {
+        base::RunHandler([&] { plot_->MouseDown(button, ShiftOf(*event), pos.x(), pos.y()); });
+    }
+}
+
+void PlotWidget::mouseReleaseEvent(QMouseEvent* event) {
+    QWidget::mouseReleaseEvent(event);
+    EnsureLayout();
+    const QPoint pos = event->position().toPoint();
+    plot_->BeginMouseEvent();
+    if (OnMouseUp) {
+        OnMouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
+    }
+    TMouseButton button;
+    if (ButtonOf(event->button(), button)) {
+        base::RunHandler([&] { plot_->MouseUp(button, ShiftOf(*event), pos.x(), pos.y()); });
+    }
+}
+
+void PlotWidget::SetGrab(bool on) {
+    if (on == grabbed_) {
+        return;
+    }
+    if (on) {
+        // A hidden widget cannot hold the grab; the chart still gets the moves Qt sends to
+        // the widget the button was pressed on.
+        if (!isVisible()) {
+            return;
+        }
+        grabMouse();
+        grabbed_ = true;
+        window()->installEventFilter(this);
+    } else {
+        grabbed_ = false;
+        window()->removeEventFilter(this);
+        if (QWidget::mouseGrabber() == this) {
+            releaseMouse();
+        }
+    }
+}
+
+void PlotWidget::GrabLost() {
+    SetGrab(false);
+    if (plot_->MouseCapture()) {
+        base::RunHandler([&] { plot_->MouseCaptureLost(); });
+    }
+}
+
+void PlotWidget::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (grabbed_) {
+        GrabLost();
+    }
+}
+
+// While grabbing, the window is watched: a modal box (an error shown mid-drag) or another
+// window taking over must not leave the mouse held by the chart.
+bool PlotWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (grabbed_ && watched == window()) {
+        switch (event->type()) {
+        case QEvent::WindowBlocked:
+        case QEvent::WindowDeactivate:
+        case QEvent::Hide:
+            GrabLost();
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PlotWidget::paintEvent(QPaintEvent*) {
