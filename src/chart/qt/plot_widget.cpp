@@ -15,7 +15,6 @@ PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent), plot_(std::make_uniqu
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     repaint_timer_.setSingleShot(true);
-    repaint_timer_.setInterval(1000 / kMaxPaintsPerSecond);
     connect(&repaint_timer_, &QTimer::timeout, this, [this] { update(); });
     plot_->OnInvalidate = [this] { RequestRepaint(); };
     plot_->OnMouseCaptureChanged = [this](bool on) { SetGrab(on); };
@@ -27,14 +26,24 @@ PlotWidget::~PlotWidget() {
     SetGrab(false);
 }
 
+// The first request after a quiet spell paints at once; later ones wait for the rest of the
+// paint interval, so a point is on the screen at most one interval after it arrived.
 void PlotWidget::RequestRepaint() {
     if (laying_out_) {
         return;
     }
     layout_dirty_ = true;
-    if (!repaint_timer_.isActive()) {
-        ++scheduled_paints_;
-        repaint_timer_.start();
+    if (paint_pending_) {
+        return;
+    }
+    paint_pending_ = true;
+    ++scheduled_paints_;
+    constexpr qint64 kInterval = 1000 / kMaxPaintsPerSecond;
+    const qint64 since = last_paint_.isValid() ? last_paint_.elapsed() : kInterval;
+    if (since >= kInterval) {
+        update();
+    } else {
+        repaint_timer_.start(static_cast<int>(kInterval - since));
     }
 }
 
@@ -203,6 +212,8 @@ bool PlotWidget::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PlotWidget::paintEvent(QPaintEvent*) {
+    paint_pending_ = false;
+    last_paint_.start();
     plot_->BeginPaint();
     PaintOffScreen();
     plot_->EndPaint();

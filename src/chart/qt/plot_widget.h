@@ -16,6 +16,7 @@
 #include "chart/plot.h"
 #include "chart/qt/qt_canvas.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
@@ -60,7 +61,7 @@ public:
     // Paint requests taken so far (each merged batch of repaint requests counts once).
     [[nodiscard]] int ScheduledPaints() const { return scheduled_paints_; }
     // A merged batch is waiting for its paint.
-    [[nodiscard]] bool RepaintPending() const { return repaint_timer_.isActive(); }
+    [[nodiscard]] bool RepaintPending() const { return paint_pending_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -84,9 +85,11 @@ private:
 
     std::unique_ptr<TPlot> plot_;
     QtCanvas canvas_;
-    QTimer repaint_timer_;     // single shot: one update per merged batch
-    bool layout_dirty_ = true; // something changed since the last layout
-    bool laying_out_ = false;  // requests raised by the layout itself are not changes
+    QTimer repaint_timer_;       // single shot: the rest of the interval since the last paint
+    QElapsedTimer last_paint_;   // started at every paint
+    bool paint_pending_ = false; // a merged batch waits for its paint
+    bool layout_dirty_ = true;   // something changed since the last layout
+    bool laying_out_ = false;    // requests raised by the layout itself are not changes
     int scheduled_paints_ = 0;
     QImage buffer_;              // the off-screen picture, reused while the size stays
     bool paint_failing_ = false; // a failure since the last good paint has been reported

@@ -6,6 +6,7 @@
 #include "chart/series.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
@@ -39,6 +40,25 @@ TEST(PlotWidget, RepaintRequestsAreMergedIntoOnePaint) {
     series.AddXY(1000, 1);
     EXPECT_EQ(widget.ScheduledPaints(), before + 2);
     series.SetParentChart(nullptr);
+}
+
+// After a quiet spell a change is painted at once, not an interval later.
+TEST(PlotWidget, AChangeAfterAQuietSpellPaintsWithoutWaiting) {
+    PlotWidget widget;
+    widget.resize(300, 200);
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !widget.RepaintPending(); }, 2000));
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() <= 2 * 1000 / PlotWidget::kMaxPaintsPerSecond) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    widget.Plot().SetView3D(false);
+    widget.Plot().Invalidate();
+    ASSERT_TRUE(widget.RepaintPending());
+    QCoreApplication::processEvents(); // no timer to wait for: the update is already posted
+    EXPECT_FALSE(widget.RepaintPending());
 }
 
 TEST(PlotWidget, PaintsThePanelBackground) {
