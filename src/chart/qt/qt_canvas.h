@@ -5,6 +5,7 @@
 
 #include "chart/canvas.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QFont>
 #include <QPen>
@@ -34,6 +35,7 @@ public:
     void Line(TPoint from, TPoint to) override;
     void Polyline(const std::vector<TPoint>& points) override;
     void SetPixel(TPoint at, base::TColor color) override;
+    void Polygon(std::span<const TPoint> points) override;
     void TextOut(TPoint at, TTextAlign align, std::string_view text) override;
     void SetClip(const TRect& rect) override;
     void ClearClip() override;
@@ -54,6 +56,7 @@ private:
     QFont qfont_; // font_ as Qt sees it
     TPlotPen pen_;
     TPlotBrush brush_;
+    QBrush qbrush_{Qt::white}; // brush_ as Qt sees it, for polygons
 };
 
 } // namespace chart
