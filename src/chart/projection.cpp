@@ -16,6 +16,27 @@ const double kSlant = 0.5 / std::sin(15.0 * kDegree);
 // Points behind the eye (never inside the box: the eye stays outside it) are held here.
 constexpr double kMinW = 1e-9;
 
+// Sine and cosine of an angle in degrees, exact at the quarter turns, so a straight view
+// shows no depth at all and walls seen edge-on stay edge-on.
+double SinDeg(double degrees) {
+    const double a = std::fmod(degrees, 360.0);
+    const double r = a < 0 ? a + 360.0 : a;
+    if (r == 0.0 || r == 180.0) {
+        return 0.0;
+    }
+    if (r == 90.0) {
+        return 1.0;
+    }
+    if (r == 270.0) {
+        return -1.0;
+    }
+    return std::sin(r * kDegree);
+}
+
+double CosDeg(double degrees) {
+    return SinDeg(degrees + 90.0);
+}
+
 double Limit(double v) {
     if (std::isnan(v)) {
         return 0.0;
@@ -37,8 +58,8 @@ struct Affine {
 };
 
 Affine Place(double s, TPointF shift, TPointF pivot, double zoom, double tilt, TPointF offset) {
-    const double c = std::cos(tilt) * zoom;
-    const double n = std::sin(tilt) * zoom;
+    const double c = CosDeg(tilt) * zoom;
+    const double n = SinDeg(tilt) * zoom;
     // q = pivot + offset + Z R (s u + shift - pivot)
     const double tx = shift.X - pivot.X;
     const double ty = shift.Y - pivot.Y;
@@ -86,22 +107,22 @@ Projection Projection::FromMatrix(const double (&m)[3][4], const Eye& eye) {
     return p;
 }
 
-Projection Projection::Oblique(double kx, double ky, TPointF pivot, double zoom, double tilt_rad,
+Projection Projection::Oblique(double kx, double ky, TPointF pivot, double zoom, double tilt_deg,
                                TPointF offset) {
     const double b[3][4] = {{1, 0, kx, 0}, {0, 1, -ky, 0}, {0, 0, 0, 1}};
     double m[3][4];
-    Compose(Place(1.0, {0, 0}, pivot, zoom, tilt_rad, offset), b, m);
+    Compose(Place(1.0, {0, 0}, pivot, zoom, tilt_deg, offset), b, m);
     // Every point along (-kx, ky, 1) lands on the same pixel: the viewer is the other way.
     return FromMatrix(m, Eye{kx, -ky, -1.0, 0.0});
 }
 
 Projection Projection::Turned(const Turn& turn, const std::array<double, 3>& centre, double scale,
-                              TPointF shift, TPointF pivot, double zoom, double tilt_rad,
+                              TPointF shift, TPointF pivot, double zoom, double tilt_deg,
                               TPointF offset) {
-    const double cy = std::cos(turn.Yaw);
-    const double sy = std::sin(turn.Yaw);
-    const double cp = std::cos(turn.Pitch);
-    const double sp = std::sin(turn.Pitch);
+    const double cy = CosDeg(turn.Yaw);
+    const double sy = SinDeg(turn.Yaw);
+    const double cp = CosDeg(turn.Pitch);
+    const double sp = SinDeg(turn.Pitch);
     // About the vertical first (depth turns towards +x), then about the horizontal (depth
     // turns upwards): R = Rx(pitch) Ry(yaw).
     const double r[3][3] = {
@@ -133,7 +154,7 @@ Projection Projection::Turned(const Turn& turn, const std::array<double, 3>& cen
         eye = Eye{-r[2][0], -r[2][1], -r[2][2], 0.0};
     }
     double m[3][4];
-    Compose(Place(scale, shift, pivot, zoom, tilt_rad, offset), b, m);
+    Compose(Place(scale, shift, pivot, zoom, tilt_deg, offset), b, m);
     return FromMatrix(m, eye);
 }
 
@@ -231,6 +252,8 @@ TView3DFrame LayOut3D(const TRect& area, const TPlotView3DOptions& options, int3
     TView3DFrame frame;
     frame.Area = area;
     frame.Front = area;
+    frame.Front.Right = std::max(area.Right, area.Left + 1);
+    frame.Front.Bottom = std::max(area.Bottom, area.Top + 1);
     const double width = std::max(area.Width(), 0);
     const double height = std::max(area.Height(), 0);
     const int64_t percent = std::clamp(depth_percent, 0, 100);
@@ -239,9 +262,9 @@ TView3DFrame LayOut3D(const TRect& area, const TPlotView3DOptions& options, int3
     const double depth = frame.Depth;
 
     const TPlotView3DOptions defaults;
-    const double yaw = (360.0 - Angle(options.Rotation, defaults.Rotation)) * kDegree;
-    const double pitch = (360.0 - Angle(options.Elevation, defaults.Elevation)) * kDegree;
-    const double tilt = (options.Tilt % 360) * kDegree;
+    const double yaw = 360.0 - Angle(options.Rotation, defaults.Rotation);
+    const double pitch = 360.0 - Angle(options.Elevation, defaults.Elevation);
+    const double tilt = options.Tilt % 360;
     const double zoom_percent = std::isfinite(options.Zoom) ? options.Zoom : defaults.Zoom;
     const double zoom = std::clamp(zoom_percent, 1.0, kMaxZoom) / 100.0;
     const TPointF offset{static_cast<double>(options.HorizOffset),
@@ -250,8 +273,8 @@ TView3DFrame LayOut3D(const TRect& area, const TPlotView3DOptions& options, int3
                         (static_cast<double>(area.Top) + area.Bottom) / 2};
 
     if (options.Orthogonal) {
-        const double kx = std::clamp(std::sin(yaw) * kSlant, -1.0, 1.0);
-        const double ky = std::clamp(std::sin(pitch) * kSlant, -1.0, 1.0);
+        const double kx = std::clamp(SinDeg(yaw) * kSlant, -1.0, 1.0);
+        const double ky = std::clamp(SinDeg(pitch) * kSlant, -1.0, 1.0);
         // The front plane gives up the room the slanted depth takes, so the box fills the
         // area as the flat chart did.
         const auto dx = static_cast<int32_t>(std::lround(kx * depth));

@@ -42,17 +42,18 @@ public:
 
     // The oblique projection: screen = centre + zoom * tilt(x + kx z - cx, y - ky z - cy)
     // + offset, where (cx, cy) is the pivot.
-    static Projection Oblique(double kx, double ky, TPointF pivot, double zoom, double tilt_rad,
+    static Projection Oblique(double kx, double ky, TPointF pivot, double zoom, double tilt_deg,
                               TPointF offset);
-    // The turned box: centre is the box's centre, yaw and pitch in radians, eye_distance 0
+    // The turned box: centre is the box's centre, yaw and pitch in degrees, eye_distance 0
     // for a parallel view; scale and shift place the result (before tilt, zoom, offset).
+    // Tilt is in degrees too.
     struct Turn {
         double Yaw = 0.0;
         double Pitch = 0.0;
         double EyeDistance = 0.0; // 0: parallel
     };
     static Projection Turned(const Turn& turn, const std::array<double, 3>& centre, double scale,
-                             TPointF shift, TPointF pivot, double zoom, double tilt_rad,
+                             TPointF shift, TPointF pivot, double zoom, double tilt_deg,
                              TPointF offset);
 
     [[nodiscard]] TPointF Project(double x, double y, double z) const;
