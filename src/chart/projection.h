@@ -83,6 +83,12 @@ public:
     class PlaneMap {
     public:
         [[nodiscard]] TPointF Map(double x, double y) const;
+        // Row r, column c of the map: screen = (row 0, row 1) / row 2 applied to (x, y, 1).
+        [[nodiscard]] double H(int r, int c) const { return h_[r][c]; }
+        // No division: the view is parallel (oblique or turned without perspective).
+        [[nodiscard]] bool Affine() const {
+            return h_[2][0] == 0 && h_[2][1] == 0 && h_[2][2] == 1;
+        }
 
     private:
         friend class Projection;

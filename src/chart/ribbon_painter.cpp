@@ -7,6 +7,14 @@
 
 namespace chart {
 
+namespace {
+
+constexpr double kFar = 4.0 * Projection::kCoordLimit;
+// Inside the box the perspective divisor is at least a third; well in front of the viewer.
+constexpr double kSafeW = 0.1;
+
+} // namespace
+
 base::TColor RibbonPainter::Darker(base::TColor color) {
     const auto part = [](uint8_t c) { return static_cast<uint8_t>(c * 3 / 5); };
     return base::RGB(part(base::RedOf(color)), part(base::GreenOf(color)),
@@ -42,8 +50,11 @@ RibbonPainter::RibbonPainter(const TPlotPointSeries& series, const TView3DFrame&
       y_map_(AxisMap::Of(series.GetVertAxis(), true)) {}
 
 TPointF RibbonPainter::ModelPoint(int32_t index) const {
-    return TPointF{x_map_(series_.XValues().Data()[index]),
-                   y_map_(series_.YValues().Data()[index])};
+    // Values far off the box (or overflowing the map) are held at a distance that keeps the
+    // cut at the box's edge where it was and the arithmetic finite.
+    const auto hold = [](double v) { return std::isnan(v) ? 0.0 : std::clamp(v, -kFar, kFar); };
+    return TPointF{hold(x_map_(series_.XValues().Data()[index])),
+                   hold(y_map_(series_.YValues().Data()[index]))};
 }
 
 const std::vector<RibbonPainter::Run>& RibbonPainter::Reduce(double z) {
@@ -56,47 +67,107 @@ const std::vector<RibbonPainter::Run>& RibbonPainter::Reduce(double z) {
         ys == nullptr) {
         return runs_;
     }
-    // From the last point before the horizontal range to the first one after it, as in 2D.
+    // From the last point before the horizontal range to the first one after it, as in 2D;
+    // ascending X values are searched by halves instead of walked.
+    const double x_min = horiz->IMinimum();
+    const double x_max = horiz->IMaximum();
     int32_t first = 0;
-    while (first < count && !(xs[first] >= horiz->IMinimum())) {
-        ++first;
+    int32_t last = 0;
+    if (series_.XValues().Order() == loAscending) {
+        first = static_cast<int32_t>(
+            std::partition_point(xs, xs + count, [=](double x) { return !(x >= x_min); }) - xs);
+        last = static_cast<int32_t>(
+            std::partition_point(xs + first, xs + count, [=](double x) { return !(x > x_max); }) -
+            xs);
+    } else {
+        while (first < count && !(xs[first] >= x_min)) {
+            ++first;
+        }
+        last = first;
+        while (last < count && !(xs[last] > x_max)) {
+            ++last;
+        }
     }
     if (first == count) {
         return runs_;
-    }
-    int32_t last = first;
-    while (last < count && !(xs[last] > horiz->IMaximum())) {
-        ++last;
     }
     first = first > 0 ? first - 1 : first;
     last = last < count ? last : count - 1;
 
     const Projection::PlaneMap plane = frame_.View.AtDepth(z);
-    const TRectF& clip = model_clip_;
+    // The axes' maps and the projection fold into one map of the values: the per-point work
+    // of a dense sweep.
+    const double x0 = x_map_.Origin - x_map_.Minimum * x_map_.Scale;
+    const double y0 = y_map_.Origin - y_map_.Minimum * y_map_.Scale;
+    if (plane.Affine()) {
+        const double ax = plane.H(0, 0) * x_map_.Scale;
+        const double bx = plane.H(0, 1) * y_map_.Scale;
+        const double ay = plane.H(1, 0) * x_map_.Scale;
+        const double by = plane.H(1, 1) * y_map_.Scale;
+        const double cx = plane.H(0, 0) * x0 + plane.H(0, 1) * y0 + plane.H(0, 2);
+        const double cy = plane.H(1, 0) * x0 + plane.H(1, 1) * y0 + plane.H(1, 2);
+        Walk(first, last, [=](double x, double y) {
+            return TPointF{ax * x + bx * y + cx, ay * x + by * y + cy};
+        });
+    } else {
+        // Perspective: the same fold, with the division. A point too far off to lie in front
+        // of the viewer is first brought to the box's edge, where the view is defined (the
+        // drawing cuts the ribbon there anyway).
+        double h[3][3];
+        for (int r = 0; r < 3; ++r) {
+            h[r][0] = plane.H(r, 0) * x_map_.Scale;
+            h[r][1] = plane.H(r, 1) * y_map_.Scale;
+            h[r][2] = plane.H(r, 0) * x0 + plane.H(r, 1) * y0 + plane.H(r, 2);
+        }
+        const TRectF clip = model_clip_;
+        const AxisMap x_map = x_map_;
+        const AxisMap y_map = y_map_;
+        Walk(first, last, [&](double x, double y) {
+            const double w = h[2][0] * x + h[2][1] * y + h[2][2];
+            if (w > kSafeW) {
+                const double inverse = 1.0 / w; // one division a point, not two
+                return TPointF{(h[0][0] * x + h[0][1] * y + h[0][2]) * inverse,
+                               (h[1][0] * x + h[1][1] * y + h[1][2]) * inverse};
+            }
+            return plane.Map(std::clamp(x_map(x), clip.Left, clip.Right),
+                             std::clamp(y_map(y), clip.Top, clip.Bottom));
+        });
+    }
+    return runs_;
+}
+
+template <typename ToScreen>
+void RibbonPainter::Walk(int32_t first, int32_t last, const ToScreen& to_screen) {
+    const double* xs = series_.XValues().Data();
+    const double* ys = series_.YValues().Data();
     // Only per-point colours (or a null series colour) can mark null points.
     const bool nulls =
         series_.HasColors() || series_.ColorEachPoint() || series_.SeriesColor() == base::clNone;
+    constexpr double kLimit = Projection::kCoordLimit;
     bool connected = false;
     for (int32_t i = first; i <= last; ++i) {
-        const double mx = x_map_(xs[i]);
-        const double my = y_map_(ys[i]);
-        if (!std::isfinite(xs[i]) || !std::isfinite(ys[i]) || std::isnan(mx) || std::isnan(my) ||
-            (nulls && series_.IsNull(i))) {
+        const double x = xs[i];
+        const double y = ys[i];
+        if (!std::isfinite(x) || !std::isfinite(y) || (nulls && series_.IsNull(i))) {
             connected = false; // the line breaks here
             continue;
         }
-        // Columns are counted where the point shows inside the box; the point itself stays
-        // as it is, so the drawing can cut the ribbon at the box's edge.
-        const TPointF s =
-            plane.Map(std::clamp(mx, clip.Left, clip.Right), std::clamp(my, clip.Top, clip.Bottom));
-        const auto column = static_cast<int64_t>(std::floor(s.X));
+        TPointF s = to_screen(x, y);
+        // Far-off values saturate (NaN from overflowing sums too) before they become columns.
+        if (!(s.X >= -kLimit)) {
+            s.X = -kLimit;
+        } else if (!(s.X <= kLimit)) {
+            s.X = kLimit;
+        }
+        // floor without a library call: the value is within the limit, so it converts.
+        auto column = static_cast<int64_t>(s.X);
+        column -= static_cast<double>(column) > s.X ? 1 : 0;
         if (connected && !runs_.empty() && runs_.back().Column == column) {
             Run& run = runs_.back();
             if (s.Y < run.TopY) {
                 run.TopY = s.Y;
                 run.Top = i;
-            }
-            if (s.Y > run.BottomY) {
+            } else if (s.Y > run.BottomY) {
                 run.BottomY = s.Y;
                 run.Bottom = i;
             }
@@ -106,7 +177,6 @@ const std::vector<RibbonPainter::Run>& RibbonPainter::Reduce(double z) {
         }
         connected = true;
     }
-    return runs_;
 }
 
 void RibbonPainter::AddQuad(int32_t from, int32_t to) {

@@ -61,6 +61,8 @@ private:
         TPointF B;
     };
     TPointF ModelPoint(int32_t index) const;
+    // Runs from the points first..last, each taken to (screen x, screen y) by to_screen.
+    template <typename ToScreen> void Walk(int32_t first, int32_t last, const ToScreen& to_screen);
     void AddQuad(int32_t from, int32_t to);
     void DrawQuad(const Quad& quad, double z_front, double z_back);
 
