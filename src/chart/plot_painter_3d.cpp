@@ -306,6 +306,8 @@ void PlotPainter3D::PaintAxis(const TPlotAxis& axis) {
     canvas_.SetFont(axis.LabelsFont());
     const int32_t zone = axis.TickZone();
     const TRectF reach = Grown(bounds_, kLabelReach);
+    TRect previous;
+    bool drawn = false;
     for (const TAxisLabel& label : axis.LabelList()) {
         if (label.Text.empty()) {
             continue;
@@ -316,22 +318,37 @@ void PlotPainter3D::PaintAxis(const TPlotAxis& axis) {
             continue;
         }
         TPoint at = Projection::ToPixel(a);
+        TTextAlign align{haCenter, vaTop};
         switch (axis.Kind()) {
         case akLeft:
             at.Y -= canvas_.TextHeight(label.Text) / 2;
-            canvas_.TextOut(at, {haRight, vaTop}, label.Text);
+            align = {haRight, vaTop};
             break;
         case akRight:
             at.Y -= canvas_.TextHeight(label.Text) / 2;
-            canvas_.TextOut(at, {haLeft, vaTop}, label.Text);
+            align = {haLeft, vaTop};
             break;
         case akTop:
-            canvas_.TextOut(at, {haCenter, vaBottom}, label.Text);
+            align = {haCenter, vaBottom};
             break;
         default:
-            canvas_.TextOut(at, {haCenter, vaTop}, label.Text);
             break;
         }
+        // The labels were spaced for the flat front plane; an edge that the view shortens
+        // keeps those that do not run into the one drawn before.
+        const int32_t w = canvas_.TextWidth(label.Text);
+        const int32_t h = canvas_.TextHeight(label.Text);
+        const int32_t left =
+            align.Horiz == haLeft ? at.X : (align.Horiz == haRight ? at.X - w : at.X - w / 2);
+        const int32_t top = align.Vert == vaTop ? at.Y : at.Y - h;
+        const TRect box{left, top, left + w, top + h};
+        if (drawn && box.Left < previous.Right && previous.Left < box.Right &&
+            box.Top < previous.Bottom && previous.Top < box.Bottom) {
+            continue;
+        }
+        canvas_.TextOut(at, align, label.Text);
+        previous = box;
+        drawn = true;
     }
 }
 

@@ -135,6 +135,26 @@ TEST_F(Plot3D, ViewsFromTheOtherSideShowTheOtherWallAndPaintTheRibbonsTheOtherWa
     EXPECT_EQ(slots.front().Front, 0.0); // R keeps the front slot; the view only turns
 }
 
+TEST_F(Plot3D, LabelsOnAShortenedEdgeDoNotRunIntoEachOther) {
+    // From well above, the front plane's height shrinks to half: the left axis' labels,
+    // spaced for the flat height, would overlap.
+    SetOptions(330, 300, false);
+    Paint();
+    std::vector<DrawCall> left;
+    for (const DrawCall& call : canvas.Of(DrawKind::Text)) {
+        if (call.Color == base::clRed && call.Align.Horiz == haRight) {
+            left.push_back(call);
+        }
+    }
+    ASSERT_GE(left.size(), 2U);
+    EXPECT_LT(left.size(), chart.plot.LeftAxis().LabelList().size());
+    for (size_t i = 1; i < left.size(); ++i) {
+        EXPECT_GE(std::abs(left[i].From.Y - left[i - 1].From.Y),
+                  FixedCanvas::LineHeight(left[i].Font))
+            << left[i - 1].Text << " " << left[i].Text;
+    }
+}
+
 TEST_F(Plot3D, MouseReadsTheFrequencyUnderItOnTheFrontPlane) {
     const struct Case {
         std::string name;
