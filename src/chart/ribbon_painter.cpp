@@ -179,8 +179,12 @@ void RibbonPainter::Walk(int32_t first, int32_t last, const ToScreen& to_screen)
     }
 }
 
-void RibbonPainter::AddQuad(int32_t from, int32_t to) {
-    quads_.push_back(Quad{ModelPoint(from), ModelPoint(to)});
+void RibbonPainter::AddQuad(const Run& from_run, int32_t from, const Run& to_run, int32_t to) {
+    // Every point of a run is taken at the run's first point's place across: the column's
+    // quad then holds the points that the steps into and out of the column start from, so
+    // neighbouring quads overlap instead of leaving slits a pixel wide between them.
+    quads_.push_back(Quad{TPointF{ModelPoint(from_run.First).X, ModelPoint(from).Y},
+                          TPointF{ModelPoint(to_run.First).X, ModelPoint(to).Y}});
 }
 
 void RibbonPainter::Paint(double z_front, double z_back) {
@@ -192,14 +196,20 @@ void RibbonPainter::Paint(double z_front, double z_back) {
         return;
     }
     quads_.clear();
+    int32_t exit = runs_.front().Last; // where the step out of the previous run starts
     for (size_t k = 0; k < runs_.size(); ++k) {
         const Run& run = runs_[k];
         if (run.Connected && k > 0) {
-            AddQuad(runs_[k - 1].Last, run.First);
+            AddQuad(runs_[k - 1], exit, run, run.First);
         }
-        if (run.Top != run.Bottom) {
+        if (run.BottomY - run.TopY >= 1.0) {
             // The column's full height, between its extremes in the order they came.
-            AddQuad(std::min(run.Top, run.Bottom), std::max(run.Top, run.Bottom));
+            AddQuad(run, std::min(run.Top, run.Bottom), run, std::max(run.Top, run.Bottom));
+            exit = run.Last;
+        } else {
+            // Within a pixel the column is one point: the step out starts where the step in
+            // ended, so the two meet without a slit.
+            exit = run.First;
         }
     }
     colour_ = series_.GetValueColor(runs_.front().First);

@@ -63,7 +63,7 @@ private:
     TPointF ModelPoint(int32_t index) const;
     // Runs from the points first..last, each taken to (screen x, screen y) by to_screen.
     template <typename ToScreen> void Walk(int32_t first, int32_t last, const ToScreen& to_screen);
-    void AddQuad(int32_t from, int32_t to);
+    void AddQuad(const Run& from_run, int32_t from, const Run& to_run, int32_t to);
     void DrawQuad(const Quad& quad, double z_front, double z_back);
 
     const TPlotPointSeries& series_;
