@@ -4,14 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace chart {
 
 namespace {
 
 constexpr double kFar = 4.0 * Projection::kCoordLimit;
-// Inside the box the perspective divisor is at least a third; well in front of the viewer.
-constexpr double kSafeW = 0.1;
+constexpr double kLimit = Projection::kCoordLimit;
 
 } // namespace
 
@@ -94,43 +94,92 @@ const std::vector<RibbonPainter::Run>& RibbonPainter::Reduce(double z) {
     first = first > 0 ? first - 1 : first;
     last = last < count ? last : count - 1;
 
+    // The front edge at this depth runs along the projected x axis: a point's column is its
+    // place along that line in screen pixels, its height its front-plane y. A column's
+    // points then lie on one projected vertical, which keeps their extremes at its ends.
     const Projection::PlaneMap plane = frame_.View.AtDepth(z);
-    // The axes' maps and the projection fold into one map of the values: the per-point work
-    // of a dense sweep.
-    const double x0 = x_map_.Origin - x_map_.Minimum * x_map_.Scale;
-    const double y0 = y_map_.Origin - y_map_.Minimum * y_map_.Scale;
+    const TRectF& clip = model_clip_;
+    const double y_mid = (clip.Top + clip.Bottom) / 2;
+    const TPointF start = plane.Map(clip.Left, y_mid);
+    const TPointF end = plane.Map(clip.Right, y_mid);
+    double ux = end.X - start.X;
+    double uy = end.Y - start.Y;
+    const double length = std::hypot(ux, uy);
+    if (length > 1e-9) {
+        ux /= length;
+        uy /= length;
+    } else {
+        ux = 1.0;
+        uy = 0.0;
+    }
+    // A column shorter than a screen pixel is drawn as one point.
+    const TPointF centre = plane.Map((clip.Left + clip.Right) / 2, y_mid);
+    const TPointF below = plane.Map((clip.Left + clip.Right) / 2, y_mid + 1);
+    const double pixels_per_row = std::hypot(below.X - centre.X, below.Y - centre.Y);
+    min_height_ = pixels_per_row > 1e-9 ? 1.0 / pixels_per_row : 1.0;
+
+    const AxisMap y_map = y_map_;
     if (plane.Affine()) {
-        const double ax = plane.H(0, 0) * x_map_.Scale;
-        const double bx = plane.H(0, 1) * y_map_.Scale;
-        const double ay = plane.H(1, 0) * x_map_.Scale;
-        const double by = plane.H(1, 1) * y_map_.Scale;
-        const double cx = plane.H(0, 0) * x0 + plane.H(0, 1) * y0 + plane.H(0, 2);
-        const double cy = plane.H(1, 0) * x0 + plane.H(1, 1) * y0 + plane.H(1, 2);
+        // Parallel views: the place along the edge is linear in the value, folded with the
+        // axis' map: the per-point work of a dense sweep.
+        const double along = (plane.H(0, 0) * ux + plane.H(1, 0) * uy) * x_map_.Scale;
+        const double at_origin = (plane.H(0, 0) * ux + plane.H(1, 0) * uy) *
+                                     (x_map_.Origin - x_map_.Minimum * x_map_.Scale) +
+                                 (plane.H(0, 1) * ux + plane.H(1, 1) * uy) * y_mid +
+                                 plane.H(0, 2) * ux + plane.H(1, 2) * uy -
+                                 (start.X * ux + start.Y * uy);
         Walk(first, last, [=](double x, double y) {
-            return TPointF{ax * x + bx * y + cx, ay * x + by * y + cy};
+            return TPointF{along * x + at_origin, y_map(y)};
         });
     } else {
-        // Perspective: the same fold, with the division. A point too far off to lie in front
-        // of the viewer is first brought to the box's edge, where the view is defined (the
-        // drawing cuts the ribbon there anyway).
-        double h[3][3];
-        for (int r = 0; r < 3; ++r) {
-            h[r][0] = plane.H(r, 0) * x_map_.Scale;
-            h[r][1] = plane.H(r, 1) * y_map_.Scale;
-            h[r][2] = plane.H(r, 0) * x0 + plane.H(r, 1) * y0 + plane.H(r, 2);
-        }
-        const TRectF clip = model_clip_;
-        const AxisMap x_map = x_map_;
-        const AxisMap y_map = y_map_;
-        Walk(first, last, [&](double x, double y) {
-            const double w = h[2][0] * x + h[2][1] * y + h[2][2];
-            if (w > kSafeW) {
-                const double inverse = 1.0 / w; // one division a point, not two
-                return TPointF{(h[0][0] * x + h[0][1] * y + h[0][2]) * inverse,
-                               (h[1][0] * x + h[1][1] * y + h[1][2]) * inverse};
+        // Perspective: along the edge the view is a ratio of two linear functions of the
+        // value, folded the same way. x is held inside the box, where the view is defined
+        // (the drawing cuts the ribbon there anyway).
+        const double c0 = plane.H(0, 1) * y_mid + plane.H(0, 2);
+        const double c1 = plane.H(1, 1) * y_mid + plane.H(1, 2);
+        const double c2 = plane.H(2, 1) * y_mid + plane.H(2, 2);
+        const double alpha = ux * plane.H(0, 0) + uy * plane.H(1, 0);
+        const double beta = ux * c0 + uy * c1;
+        const double gamma = plane.H(2, 0);
+        const double x0 = x_map_.Origin - x_map_.Minimum * x_map_.Scale;
+        const double scale = x_map_.Scale;
+        const double top = alpha * scale;
+        const double top0 = alpha * x0 + beta;
+        const double bottom = gamma * scale;
+        const double bottom0 = gamma * x0 + c2;
+        const double offset = start.X * ux + start.Y * uy;
+        // The values at the box's left and right edges (a zero range maps all to one place).
+        double lo = -std::numeric_limits<double>::max();
+        double hi = std::numeric_limits<double>::max();
+        if (scale != 0) {
+            lo = (clip.Left - x0) / scale;
+            hi = (clip.Right - x0) / scale;
+            if (lo > hi) {
+                std::swap(lo, hi);
             }
-            return plane.Map(std::clamp(x_map(x), clip.Left, clip.Right),
-                             std::clamp(y_map(y), clip.Top, clip.Bottom));
+        }
+        // The values of one column form an interval (the map is monotonic inside the box),
+        // so a point inside the last column's interval needs no division: with ascending
+        // values there is about one division per column instead of one per point.
+        double column_lo = 1.0;
+        double column_hi = 0.0;
+        double column_place = 0.0;
+        const auto value_at = [&](double place) {
+            place += offset;
+            return (top0 - place * bottom0) / (place * bottom - top);
+        };
+        Walk(first, last, [&](double x, double y) {
+            const double v = std::clamp(x, lo, hi);
+            if (!(v >= column_lo && v <= column_hi)) {
+                const double place = (top * v + top0) / (bottom * v + bottom0) - offset;
+                const double column = std::floor(std::clamp(place, -kLimit, kLimit));
+                const double a = value_at(column);
+                const double b = value_at(column + 1);
+                column_lo = std::min(a, b);
+                column_hi = std::max(a, b);
+                column_place = column + 0.5;
+            }
+            return TPointF{column_place, y_map(y)};
         });
     }
     return runs_;
@@ -143,7 +192,6 @@ void RibbonPainter::Walk(int32_t first, int32_t last, const ToScreen& to_screen)
     // Only per-point colours (or a null series colour) can mark null points.
     const bool nulls =
         series_.HasColors() || series_.ColorEachPoint() || series_.SeriesColor() == base::clNone;
-    constexpr double kLimit = Projection::kCoordLimit;
     bool connected = false;
     for (int32_t i = first; i <= last; ++i) {
         const double x = xs[i];
@@ -202,7 +250,7 @@ void RibbonPainter::Paint(double z_front, double z_back) {
         if (run.Connected && k > 0) {
             AddQuad(runs_[k - 1], exit, run, run.First);
         }
-        if (run.BottomY - run.TopY >= 1.0) {
+        if (run.BottomY - run.TopY >= min_height_) {
             // The column's full height, between its extremes in the order they came.
             AddQuad(run, std::min(run.Top, run.Bottom), run, std::max(run.Top, run.Bottom));
             exit = run.Last;

@@ -23,14 +23,15 @@ public:
     // The underside: each channel of the series' colour at 60 percent.
     [[nodiscard]] static base::TColor Darker(base::TColor color);
 
-    // Points in one screen column of the projected front edge, consecutive in the series.
+    // Points in one pixel column of the projected front edge (counted along the edge, so a
+    // turned or tilted view counts the same way), consecutive in the series.
     struct Run {
         int64_t Column = 0;
         int32_t First = 0;
-        int32_t Top = 0;    // the point highest on screen
-        int32_t Bottom = 0; // the point lowest on screen
+        int32_t Top = 0;    // the point highest on the front plane
+        int32_t Bottom = 0; // the point lowest on the front plane
         int32_t Last = 0;
-        double TopY = 0.0;
+        double TopY = 0.0; // their front-plane y
         double BottomY = 0.0;
         bool Connected = false; // a segment leads in from the previous run's last point
     };
@@ -61,7 +62,8 @@ private:
         TPointF B;
     };
     TPointF ModelPoint(int32_t index) const;
-    // Runs from the points first..last, each taken to (screen x, screen y) by to_screen.
+    // Runs from the points first..last, each taken by to_screen to (its place along the
+    // front edge in screen pixels, its front-plane y).
     template <typename ToScreen> void Walk(int32_t first, int32_t last, const ToScreen& to_screen);
     void AddQuad(const Run& from_run, int32_t from, const Run& to_run, int32_t to);
     void DrawQuad(const Quad& quad, double z_front, double z_back);
@@ -75,6 +77,7 @@ private:
     AxisMap y_map_;
     std::vector<Run> runs_;
     std::vector<Quad> quads_;
+    double min_height_ = 1.0;             // front-plane rows a column needs to be drawn as a quad
     base::TColor colour_ = base::clBlack; // the series' colour: the upper side
     base::TColor shade_ = base::clNone;   // the brush last set
 };

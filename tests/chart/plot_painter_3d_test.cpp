@@ -5,6 +5,7 @@
 #include "chart/plot_painter.h"
 #include "chart/plot_painter_3d.h"
 #include "chart/ribbon_painter.h"
+#include "chart/screen_clip.h"
 #include "recording_canvas.h"
 #include "stored_chart.h"
 
@@ -133,6 +134,72 @@ TEST_F(Plot3D, ViewsFromTheOtherSideShowTheOtherWallAndPaintTheRibbonsTheOtherWa
     ASSERT_EQ(slots.size(), 3U);
     EXPECT_EQ(slots.front().Series, &chart.R());
     EXPECT_EQ(slots.front().Front, 0.0); // R keeps the front slot; the view only turns
+}
+
+TEST(Ribbon3D, EachScreenColumnKeepsItsHighestAndLowestPoint) {
+    base::ScopedFormatSettings separators{{".", ","}};
+    StoredChart chart;
+    // 20,000 noisy points, about 27 to a column, and a gap (NaN) that breaks the line.
+    constexpr int kPoints = 20000;
+    for (int i = 0; i < kPoints; ++i) {
+        const double f = 13675 + 1000.0 * i / (kPoints - 1);
+        chart.Swr().AddXY(f, i == 9000 ? std::nan("") : 3 + std::sin(i * 12.9898));
+    }
+    chart.plot.SetView3D(true);
+    FixedCanvas metrics;
+    for (const bool orthogonal : {true, false}) {
+        TPlotView3DOptions o;
+        o.Orthogonal = orthogonal;
+        o.Rotation = 335;
+        o.Tilt = 30;
+        o.Zoom = 180; // columns finer than the front plane's pixels
+        chart.plot.SetView3DOptions(o);
+        chart.plot.CalcLayout(kWidth, kHeight, metrics);
+        const TView3DFrame& frame = chart.plot.Layout().Frame3D;
+        RecordingCanvas canvas;
+        RibbonPainter ribbon(chart.Swr(), frame, canvas, Grown(TRect{0, 0, kWidth, kHeight}, 2));
+        const auto& runs = ribbon.Reduce(10.0);
+        ASSERT_FALSE(runs.empty());
+        // Every point lies in a run, between the run's highest and lowest point.
+        const TPlotAxis& v = chart.plot.LeftAxis();
+        size_t run = 0;
+        int checked = 0;
+        for (int i = 0; i < kPoints; ++i) {
+            const double y = chart.Swr().GetyValue(i);
+            if (std::isnan(y)) {
+                continue;
+            }
+            const double my = v.IEndPos() - (y - v.IMinimum()) * v.IAxisSizeRange();
+            while (run < runs.size() && runs[run].Last < i) {
+                ++run;
+            }
+            ASSERT_LT(run, runs.size());
+            const auto& r = runs[run];
+            ASSERT_GE(i, r.First);
+            EXPECT_GE(my, r.TopY - 1e-9);
+            EXPECT_LE(my, r.BottomY + 1e-9);
+            ++checked;
+        }
+        EXPECT_EQ(checked, kPoints - 1);
+        // About one run per pixel along the zoomed front edge, however the view is turned.
+        const TRect& f = frame.Front;
+        const TPointF a = frame.View.Project(f.Left, (f.Top + f.Bottom) / 2.0, 10.0);
+        const TPointF b = frame.View.Project(f.Right, (f.Top + f.Bottom) / 2.0, 10.0);
+        EXPECT_LE(runs.size(), std::hypot(b.X - a.X, b.Y - a.Y) + 3);
+        EXPECT_GT(runs.size(), 500U);
+        // The extremes are points of the run; the gap starts a run without a step into it.
+        for (const auto& r : runs) {
+            ASSERT_TRUE(r.Top >= r.First && r.Top <= r.Last && r.Bottom >= r.First &&
+                        r.Bottom <= r.Last);
+            EXPECT_EQ(v.IEndPos() -
+                          (chart.Swr().GetyValue(r.Top) - v.IMinimum()) * v.IAxisSizeRange(),
+                      r.TopY);
+        }
+        const auto after_gap =
+            std::find_if(runs.begin(), runs.end(), [](const auto& r) { return r.First == 9001; });
+        ASSERT_NE(after_gap, runs.end());
+        EXPECT_FALSE(after_gap->Connected);
+    }
 }
 
 TEST_F(Plot3D, LabelsOnAShortenedEdgeDoNotRunIntoEachOther) {
