@@ -2,10 +2,11 @@
 // to a second depth. The side seen from above is the series' colour, the underside darker.
 //
 // Dense sweeps have far more points than the control has pixel columns. The front edge is
-// projected and reduced a screen column at a time: each column keeps its first point and the
-// points that reach highest and lowest in it, so every column's extremes stay on screen; the
-// ribbon then takes one quad for the column's height and one for the step into it. Quads are
-// drawn far to near, so the ribbon covers itself correctly.
+// projected and reduced a pixel column at a time (columns counted along the projected edge):
+// each column keeps its first and last point and the points that reach highest and lowest,
+// so every column's extremes stay on screen; the ribbon then takes one quad for the column's
+// height and one for the step into it. Quads are drawn far to near, so the ribbon covers
+// itself correctly.
 #pragma once
 
 #include "chart/canvas.h"
