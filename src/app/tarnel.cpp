@@ -376,6 +376,9 @@ void TTarnel::LoadChart() {
         series.Pointer().Style = setting.PointerStyle;
         series.XValues().SetOrder(chart::loAscending);
         series.YValues().SetOrder(chart::loNone);
+        // In 3D the measured curves are ribbons; the cursor and marker lines stay on the
+        // front plane, where the mouse is read, so they meet the mouse.
+        series.SetOnFrontPlane(!setting.InLegend);
         series.SetParentChart(&plot);
     }
     // The cursor lines' stored points lie outside any sweep's range until the mouse moves.

@@ -393,6 +393,13 @@ double TPlotAxis::CalcPosPoint(int32_t screen_pos) const {
     if (i_axis_size_ <= 0) {
         return 0.0;
     }
+    if (chart_ != nullptr && chart_->Layout().View3D) {
+        // In 3D the mouse is read on the front plane, where the axes map values.
+        const double p = FrontPlanePos(chart_->Layout().Frame3D, Horizontal(), screen_pos);
+        const double d = inverted_ ? i_end_pos_ - p : p - i_start_pos_;
+        const double a = d * i_range_ / i_axis_size_;
+        return Horizontal() ? i_minimum_ + a : i_maximum_ - a;
+    }
     const int64_t d =
         inverted_ ? int64_t{i_end_pos_} - screen_pos : int64_t{screen_pos} - i_start_pos_;
     const double a = static_cast<double>(d) * i_range_ / i_axis_size_;

@@ -251,6 +251,7 @@ public:
     [[nodiscard]] int32_t CalcXPosValue(double value) const;
     [[nodiscard]] int32_t CalcYPosValue(double value) const;
     [[nodiscard]] int32_t CalcPosValue(double value) const;
+    // In 3D the screen position is read on the chart's front plane (where the values map).
     [[nodiscard]] double CalcPosPoint(int32_t screen_pos) const;
 
     // --- labels ---

@@ -10,6 +10,7 @@
 #include "chart/graphics.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,6 +93,9 @@ public:
     // Connected lines with the pen through the points.
     virtual void Polyline(const std::vector<TPoint>& points) = 0;
     virtual void SetPixel(TPoint at, base::TColor color) = 0;
+    // Fills the polygon through the points with the brush (non-zero winding), then frames it
+    // with the pen; fewer than three points draw nothing.
+    virtual void Polygon(std::span<const TPoint> points) = 0;
     virtual void TextOut(TPoint at, TTextAlign align, std::string_view text) = 0;
     // Drawing from now on is limited to the rectangle; ClearClip lifts the limit.
     virtual void SetClip(const TRect& rect) = 0;

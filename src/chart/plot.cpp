@@ -29,6 +29,12 @@ TPlot::TPlot(base::TComponent* owner) : base::TComponent(owner) {
     title_.Font.Color = base::clBlue;
     legend_.Frame.Color = base::clBlack;
     back_wall_.Pen.Color = base::clBlack;
+    // The side walls and the floor show only in 3D, filled: the floor a light grey under
+    // the pale walls, so the box reads as one.
+    for (TPlotWall* wall : {&left_wall_, &right_wall_, &bottom_wall_}) {
+        wall->Transparent = false;
+    }
+    bottom_wall_.Color = kBottomWallColor;
 }
 
 TPlot::~TPlot() {
@@ -367,6 +373,12 @@ void TPlot::CalcLayout(int32_t width, int32_t height, TCanvas& canvas) {
             break;
         }
         Normalize(r, width, height);
+    }
+    if (view_3d_) {
+        // The box fills what the flat plot area would; the axes map to its front plane.
+        layout_.View3D = true;
+        layout_.Frame3D = LayOut3D(r, view_3d_options_, chart_3d_percent_);
+        r = layout_.Frame3D.Front;
     }
     for (auto& axis : axes_) {
         if (axis->IsDepthAxis()) {

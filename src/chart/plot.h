@@ -24,6 +24,7 @@
 #include "chart/axis.h"
 #include "chart/canvas.h"
 #include "chart/graphics.h"
+#include "chart/projection.h"
 
 #include <array>
 #include <cstdint>
@@ -148,6 +149,9 @@ struct TPlotLayout {
     TRect ChartRect; // the plot area
     TRect TitleRect; // the title's line (empty when no title)
     bool Valid = false;
+    // With View3D on, ChartRect is the box's front plane and Frame3D says where the box goes.
+    bool View3D = false;
+    TView3DFrame Frame3D;
 };
 
 class TPlot : public base::TComponent {
@@ -251,11 +255,20 @@ public:
     // The first palette colour that no series of the chart uses (excluding one series).
     [[nodiscard]] base::TColor GetFreeSeriesColor(const TPlotSeries* except) const;
 
+    // The floor's colour unless set otherwise: light grey, #D3D3D3.
+    static constexpr base::TColor kBottomWallColor = base::RGB(0xD3, 0xD3, 0xD3);
+
     // Edit in place, then Invalidate.
     TPlotGradient& Gradient() { return gradient_; }
     TPlotWall& BackWall() { return back_wall_; }
     TPlotWall& LeftWall() { return left_wall_; }
     TPlotWall& RightWall() { return right_wall_; }
+    // The floor of the 3D box (drawn only in 3D).
+    TPlotWall& BottomWall() { return bottom_wall_; }
+    const TPlotWall& BackWall() const { return back_wall_; }
+    const TPlotWall& LeftWall() const { return left_wall_; }
+    const TPlotWall& RightWall() const { return right_wall_; }
+    const TPlotWall& BottomWall() const { return bottom_wall_; }
     TPlotTitle& Title() { return title_; }
     TPlotTitle& SubTitle() { return sub_title_; }
     TPlotTitle& Foot() { return foot_; }
@@ -305,6 +318,7 @@ private:
     TPlotWall back_wall_;
     TPlotWall left_wall_;
     TPlotWall right_wall_;
+    TPlotWall bottom_wall_;
     TPlotTitle title_;
     TPlotTitle sub_title_;
     TPlotTitle foot_;

@@ -3,6 +3,7 @@
 #include "chart/axis_painter.h"
 #include "chart/gradient_fill.h"
 #include "chart/legend_painter.h"
+#include "chart/plot_painter_3d.h"
 #include "chart/series.h"
 #include "chart/series_painter.h"
 
@@ -17,9 +18,13 @@ void PlotPainter::Paint(int32_t width, int32_t height) {
     bounds_ = TRect{0, 0, width, height};
     PaintPanel(width, height);
     PaintTitle();
-    PaintBackWall();
-    PaintAxes();
-    PaintSeries();
+    if (plot_.Layout().View3D) {
+        PlotPainter3D(plot_, canvas_, bounds_).Paint();
+    } else {
+        PaintBackWall();
+        PaintAxes();
+        PaintSeries();
+    }
     if (plot_.Legend().CustomPosition) {
         LegendPainter(plot_, canvas_).Paint();
     }

@@ -1,5 +1,6 @@
 // Paints the whole chart on a canvas, in this order: panel gradient and bevel, title, back
-// wall, axes (bottom, left, right), series in list order, legend. The layout is computed
+// wall, axes (bottom, left, right), series in list order, legend. In 3D the walls, axes and
+// series between the title and the legend come from PlotPainter3D. The layout is computed
 // first at the given size, so the mapping functions afterwards use the painted geometry.
 #pragma once
 

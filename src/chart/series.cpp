@@ -422,6 +422,13 @@ void TPlotCustomLineSeries::SetTreatNulls(TTreatNulls value) {
 
 TPlotPointSeries::TPlotPointSeries(base::TComponent* owner) : TPlotCustomLineSeries(owner) {}
 
+void TPlotPointSeries::SetOnFrontPlane(bool value) {
+    if (on_front_plane_ != value) {
+        on_front_plane_ = value;
+        Repaint();
+    }
+}
+
 TPlotLineSeries::TPlotLineSeries(base::TComponent* owner) : TPlotPointSeries(owner) {
     Pointer().Visible = false;
 }

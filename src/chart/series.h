@@ -257,6 +257,10 @@ public:
     TSeriesPointer& Pointer() { return pointer_; }
     const TSeriesPointer& Pointer() const { return pointer_; }
     bool Stacked() const { return false; }
+    // In 3D the series is a flat line on the front plane, where the mouse is read, instead
+    // of a ribbon at its own depth: for cursor and marker lines.
+    bool OnFrontPlane() const { return on_front_plane_; }
+    void SetOnFrontPlane(bool value);
 
     // The pixel-column runs the painter draws, kept between paints.
     ColumnCache& DrawCache() const { return draw_cache_; }
@@ -271,6 +275,7 @@ protected:
 private:
     TPlotPen line_pen_;
     TSeriesPointer pointer_;
+    bool on_front_plane_ = false;
     bool dirty_ = true;
     mutable ColumnCache draw_cache_; // what the paint draws, not part of the series' state
 };

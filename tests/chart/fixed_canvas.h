@@ -31,6 +31,7 @@ public:
     void Line(TPoint, TPoint) override {}
     void Polyline(const std::vector<TPoint>&) override {}
     void SetPixel(TPoint, base::TColor) override {}
+    void Polygon(std::span<const TPoint>) override {}
     void TextOut(TPoint, TTextAlign, std::string_view) override {}
     void SetClip(const TRect&) override {}
     void ClearClip() override {}

@@ -10,7 +10,7 @@
 
 namespace chart::test {
 
-enum class DrawKind { FillRect, Rectangle, Line, Pixel, Text };
+enum class DrawKind { FillRect, Rectangle, Line, Pixel, Text, Polygon };
 
 struct DrawCall {
     DrawKind Kind = DrawKind::FillRect;
@@ -18,6 +18,7 @@ struct DrawCall {
     TPoint From, To; // Line (To excluded); Pixel and Text: From
     TTextAlign Align;
     std::string Text;
+    std::vector<TPoint> Points;         // Polygon
     base::TColor Color = base::clBlack; // brush, pen, pixel or font colour
     TPlotPen Pen;
     TPlotFont Font;
@@ -57,6 +58,14 @@ public:
         DrawCall call = Make(DrawKind::Pixel, color);
         call.From = at;
         Add(std::move(call));
+    }
+    void Polygon(std::span<const TPoint> points) override {
+        if (points.size() >= 3) {
+            DrawCall call =
+                Make(DrawKind::Polygon, brush_.Style != bsClear ? brush_.Color : pen_.Color);
+            call.Points.assign(points.begin(), points.end());
+            Add(std::move(call));
+        }
     }
     void TextOut(TPoint at, TTextAlign align, std::string_view text) override {
         DrawCall call = Make(DrawKind::Text, Font().Color);

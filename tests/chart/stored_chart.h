@@ -21,6 +21,8 @@ public:
         back.Transparent = false;
         back.Gradient = TPlotGradient{true, 15395562, base::clNone, base::clWhite, gdBottomTop};
         back.Pen = TPlotPen{base::clBlack, 1, psSolid, true};
+        plot.LeftWall().Color = 14745599; // #FFFFE0
+        plot.RightWall().Color = 14745599;
 
         TPlotFont verdana;
         verdana.Name = "Verdana";
@@ -78,6 +80,7 @@ public:
             s.LinePen().Width = 2;
             s.Pointer().Visible = settings[i].dot;
             s.Pointer().Style = settings[i].dot ? psSmallDot : psRectangle;
+            s.SetOnFrontPlane(!settings[i].in_legend); // the cursor and marker lines
             s.SetParentChart(&plot);
             if (settings[i].right) {
                 s.SetCustomVertAxis(&plot.RightAxis());

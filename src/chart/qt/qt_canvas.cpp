@@ -86,6 +86,7 @@ void QtCanvas::ApplyPen() {
 
 void QtCanvas::SetBrush(const TPlotBrush& brush) {
     brush_ = brush;
+    qbrush_ = brush.Style == bsClear ? QBrush(Qt::NoBrush) : QBrush(ToQColor(brush.Color));
 }
 
 void QtCanvas::FillRect(const TRect& rect) {
@@ -178,6 +179,26 @@ void QtCanvas::Polyline(const std::vector<TPoint>& points) {
     for (size_t i = 1; i < points.size(); ++i) {
         Line(points[i - 1], points[i]);
     }
+}
+
+void QtCanvas::Polygon(std::span<const TPoint> points) {
+    if (painter_ == nullptr || points.size() < 3) {
+        return;
+    }
+    // Ribbons come as thousands of quads a paint: small ones go through a stack array.
+    constexpr size_t kSmall = 16;
+    QPoint small[kSmall];
+    std::vector<QPoint> large;
+    QPoint* q = small;
+    if (points.size() > kSmall) {
+        large.resize(points.size());
+        q = large.data();
+    }
+    for (size_t i = 0; i < points.size(); ++i) {
+        q[i] = QPoint(points[i].X, points[i].Y);
+    }
+    painter_->setBrush(qbrush_);
+    painter_->drawPolygon(q, static_cast<int>(points.size()), Qt::WindingFill);
 }
 
 void QtCanvas::SetPixel(TPoint at, base::TColor color) {

@@ -5,6 +5,7 @@
 
 #include "chart/canvas.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QFont>
 #include <QPen>
@@ -36,6 +37,7 @@ public:
     void Line(TPoint from, TPoint to) override;
     void Polyline(const std::vector<TPoint>& points) override;
     void SetPixel(TPoint at, base::TColor color) override;
+    void Polygon(std::span<const TPoint> points) override;
     void TextOut(TPoint at, TTextAlign align, std::string_view text) override;
     void SetClip(const TRect& rect) override;
     void ClearClip() override;
@@ -57,6 +59,7 @@ private:
     TPlotPen pen_;
     TPlotBrush brush_;
     std::vector<QRect> dashes_; // reused by every dotted or dashed line
+    QBrush qbrush_{Qt::white};  // brush_ as Qt sees it, for polygons
 };
 
 } // namespace chart

@@ -51,6 +51,23 @@ TEST_F(QtCanvasDrawing, FillRectLeavesOutRightAndBottomEdge) {
     EXPECT_EQ(At(2, 3), qRgb(255, 0, 0));
 }
 
+TEST_F(QtCanvasDrawing, PolygonFillsWithTheBrushAndNeedsThreePoints) {
+    Draw([](QtCanvas& c) {
+        c.SetPen(TPlotPen{base::clBlack, 1, psClear, false});
+        c.SetBrush(TPlotBrush{base::clGreen, bsSolid});
+        const TPoint quad[] = {{4, 4}, {20, 4}, {28, 16}, {12, 16}};
+        c.Polygon(quad);
+        const TPoint line[] = {{0, 25}, {39, 25}};
+        c.Polygon(line);
+    });
+    EXPECT_EQ(At(16, 10), qRgb(0, 128, 0)); // inside the parallelogram
+    EXPECT_EQ(At(6, 14), kWhite);           // left of its slanted side
+    const TRect painted = Painted();
+    EXPECT_GE(painted.Left, 4);
+    EXPECT_LE(painted.Right, 29);
+    EXPECT_LE(painted.Bottom, 17); // nothing from the two-point "polygon"
+}
+
 TEST_F(QtCanvasDrawing, RectangleFramesInsideWithThePen) {
     Draw([](QtCanvas& c) {
         c.SetBrush(TPlotBrush{base::clWhite, bsSolid});
