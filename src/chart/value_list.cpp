@@ -76,7 +76,7 @@ int32_t TPlotValueList::AddChartValue() {
     Storage()[index] = value;
     ++count_;
     written_ = std::max(written_, count_);
-    modified_ = true;
+    StatsAfterStore(index, value);
     NoteChange(index == count_ - 1);
     return index;
 }
@@ -103,8 +103,29 @@ void TPlotValueList::InsertChartValue(int32_t index, double value) {
     Storage()[index] = value;
     ++count_;
     written_ = std::max(written_, count_);
-    modified_ = true;
+    StatsAfterStore(index, value);
     NoteChange(index == count_ - 1);
+}
+
+// A value appended to a list whose statistics are current is folded in (the same results as
+// recomputing, in the same order), so a sweep's points do not rescan the list at every paint.
+void TPlotValueList::StatsAfterStore(int32_t index, double value) {
+    if (modified_ || index != count_ - 1) {
+        modified_ = true;
+        return;
+    }
+    if (count_ == 1) {
+        min_value_ = max_value_ = total_ = value;
+        total_abs_ = std::fabs(value);
+        return;
+    }
+    if (value < min_value_) {
+        min_value_ = value;
+    } else if (value > max_value_) {
+        max_value_ = value;
+    }
+    total_ += value;
+    total_abs_ += std::fabs(value);
 }
 
 void TPlotValueList::Delete(int32_t index) {

@@ -105,6 +105,7 @@ private:
     void MakeRoom();
     void Shift(int32_t index);
     void RecalcStats() const;
+    void StatsAfterStore(int32_t index, double value);
     void NotifyOwner(int event, int32_t index);
     void NoteChange(bool appended);
 
@@ -123,7 +124,7 @@ private:
     int32_t count_ = 0;
     int32_t written_ = 0; // entries below this were ever part of the list; the rest read 0.0
     double temp_value_ = 0.0;
-    mutable bool modified_ = true; // cleared when the statistics are recomputed
+    mutable bool modified_ = true; // the statistics are out of date
     uint64_t edit_count_ = 0;
     mutable double min_value_ = 0.0;
     mutable double max_value_ = 0.0;

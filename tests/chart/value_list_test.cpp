@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <vector>
 
 namespace chart {
@@ -160,6 +161,32 @@ TEST(ValueList, StatisticsFollowChangesThroughTheCache) {
     EXPECT_EQ(list.MinValue(), -2.0);
     list.ClearValues();
     EXPECT_EQ(list.MaxValue(), 0.0);
+}
+
+// Appends to current statistics are folded in; the result is what a full recount gives, bit
+// for bit, also with NaN among the values.
+TEST(ValueList, AppendsKeepCurrentStatisticsExact) {
+    TPlotValueList folded(nullptr, "Y");
+    TPlotValueList recounted(nullptr, "Y");
+    EXPECT_EQ(folded.Total(), 0.0); // current from the start
+    const double values[] = {0.1, -3.5,   1e300, std::numeric_limits<double>::quiet_NaN(),
+                             0.2, -1e300, 7.25};
+    for (const double v : values) {
+        folded.AddChartValue(v);
+        EXPECT_FALSE(folded.Modified()) << "an append keeps the statistics current";
+        recounted.AddChartValue(v);
+        recounted.SetModified(true);
+        EXPECT_EQ(folded.MinValue(), recounted.MinValue());
+        EXPECT_EQ(folded.MaxValue(), recounted.MaxValue());
+        EXPECT_EQ(std::isnan(folded.Total()), std::isnan(recounted.Total()));
+        if (!std::isnan(folded.Total())) {
+            EXPECT_EQ(folded.Total(), recounted.Total());
+            EXPECT_EQ(folded.TotalABS(), recounted.TotalABS());
+        }
+    }
+    folded.InsertChartValue(0, -99); // not at the end: recounted
+    EXPECT_TRUE(folded.Modified());
+    EXPECT_EQ(folded.MinValue(), -1e300);
 }
 
 } // namespace
