@@ -60,14 +60,16 @@ public:
 
     void AppendSwr(double khz, double swr) override { chart_.Swr().AddXY(khz, swr); }
 
+    // One canvas for every paint, as the chart widget keeps one.
     void Paint(QImage& image) override {
         QPainter painter(&image);
-        chart::QtCanvas canvas;
-        canvas.SetPainter(&painter);
-        chart::PlotPainter(chart_.plot, canvas).Paint(image.width(), image.height());
+        canvas_.SetPainter(&painter);
+        chart::PlotPainter(chart_.plot, canvas_).Paint(image.width(), image.height());
+        canvas_.SetPainter(nullptr);
     }
 
 private:
+    chart::QtCanvas canvas_;
     chart::test::StoredChart chart_;
 };
 

@@ -58,8 +58,20 @@ void QtCanvas::SetFont(const TPlotFont& font) {
     }
 }
 
+// Every layout measures the same axis labels again: the widths are kept per font and text.
 int32_t QtCanvas::TextWidth(std::string_view text) {
-    return std::max(0, QFontMetrics(qfont_).horizontalAdvance(ToQString(text)));
+    std::string key = qfont_.key().toStdString();
+    key += '\x1f';
+    key += text;
+    if (const auto found = widths_.find(key); found != widths_.end()) {
+        return found->second;
+    }
+    if (widths_.size() >= kMaxKeptWidths) {
+        widths_.clear();
+    }
+    const int32_t width = std::max(0, QFontMetrics(qfont_).horizontalAdvance(ToQString(text)));
+    widths_.emplace(std::move(key), width);
+    return width;
 }
 
 int32_t QtCanvas::TextHeight(std::string_view) {

@@ -10,6 +10,8 @@
 #include <QFont>
 #include <QPen>
 #include <QRect>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -58,8 +60,10 @@ private:
     QFont qfont_; // font_ as Qt sees it
     TPlotPen pen_;
     TPlotBrush brush_;
-    std::vector<QRect> dashes_; // reused by every dotted or dashed line
-    QBrush qbrush_{Qt::white};  // brush_ as Qt sees it, for polygons
+    static constexpr size_t kMaxKeptWidths = 4096;
+    std::unordered_map<std::string, int32_t> widths_; // by font key and text
+    std::vector<QRect> dashes_;                       // reused by every dotted or dashed line
+    QBrush qbrush_{Qt::white};                        // brush_ as Qt sees it, for polygons
 };
 
 } // namespace chart

@@ -2,6 +2,7 @@
 // right and bottom edge or end point, clipping limits drawing, pens carry width and colour.
 #include "chart/qt/qt_canvas.h"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -213,6 +214,23 @@ TEST(QtCanvas, WithoutAPainterDrawingDoesNothingAndMeasuringWorks) {
     canvas.TextOut({0, 0}, TTextAlign{}, "x");
     EXPECT_GT(canvas.TextWidth("WW"), canvas.TextWidth("W"));
     EXPECT_GT(canvas.TextHeight("W"), 0);
+}
+
+// Widths are kept between layouts, per font: the same text in another font measures anew.
+TEST(QtCanvas, KeptWidthsBelongToTheirFont) {
+    QtCanvas canvas;
+    TPlotFont small;
+    small.PixelSize = 8;
+    TPlotFont large = small;
+    large.PixelSize = 24;
+    canvas.SetFont(small);
+    const int32_t narrow = canvas.TextWidth("14,100");
+    canvas.SetFont(large);
+    const int32_t wide = canvas.TextWidth("14,100");
+    EXPECT_GT(wide, narrow);
+    EXPECT_EQ(wide, QFontMetrics(QtCanvas::ToQFont(large)).horizontalAdvance("14,100"));
+    canvas.SetFont(small);
+    EXPECT_EQ(canvas.TextWidth("14,100"), narrow);
 }
 
 } // namespace
