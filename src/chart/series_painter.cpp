@@ -2,7 +2,11 @@
 
 #include "chart/axis.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <initializer_list>
+#include <span>
 
 namespace chart {
 
@@ -40,10 +44,61 @@ void SeriesPainter::PaintPointer(int32_t index, TPoint at) {
     if (!pointer.Visible) {
         return;
     }
+    const base::TColor color = series_.GetValueColor(index);
     if (pointer.Style == psSmallDot) {
-        canvas_.SetPixel(at, series_.GetValueColor(index));
+        canvas_.SetPixel(at, color);
+        return;
     }
-    // Other pointer styles are not used by this chart.
+    // The marks a user may pick in the editor: outlined in black, filled in the point's colour.
+    const int32_t h = std::max(1, pointer.HorizSize);
+    const int32_t v = std::max(1, pointer.VertSize);
+    const int32_t x = at.X;
+    const int32_t y = at.Y;
+    canvas_.SetPen(TPlotPen{base::clBlack, 1, psSolid, true});
+    canvas_.SetBrush(TPlotBrush{color, bsSolid});
+    const auto polygon = [&](std::initializer_list<TPoint> points) {
+        canvas_.Polygon(std::span<const TPoint>(points.begin(), points.size()));
+    };
+    switch (pointer.Style) {
+    case psRectangle:
+        canvas_.Rectangle(TRect{x - h, y - v, x + h + 1, y + v + 1});
+        break;
+    case psCircle: {
+        constexpr int kCorners = 16;
+        std::array<TPoint, kCorners> ring;
+        for (int k = 0; k < kCorners; ++k) {
+            const double a = 2.0 * 3.14159265358979323846 * k / kCorners;
+            ring[k] = TPoint{x + static_cast<int32_t>(std::lround(h * std::cos(a))),
+                             y + static_cast<int32_t>(std::lround(v * std::sin(a)))};
+        }
+        canvas_.Polygon(ring);
+        break;
+    }
+    case psTriangle:
+        polygon({{x, y - v}, {x + h, y + v}, {x - h, y + v}});
+        break;
+    case psDownTriangle:
+        polygon({{x - h, y - v}, {x + h, y - v}, {x, y + v}});
+        break;
+    case psDiamond:
+        polygon({{x, y - v}, {x + h, y}, {x, y + v}, {x - h, y}});
+        break;
+    case psCross:
+    case psDiagCross:
+    case psStar:
+        canvas_.SetPen(TPlotPen{color, 1, psSolid, true});
+        if (pointer.Style != psDiagCross) {
+            canvas_.Line({x - h, y}, {x + h + 1, y});
+            canvas_.Line({x, y - v}, {x, y + v + 1});
+        }
+        if (pointer.Style != psCross) {
+            canvas_.Line({x - h, y - v}, {x + h + 1, y + v + 1});
+            canvas_.Line({x - h, y + v}, {x + h + 1, y - v - 1});
+        }
+        break;
+    case psSmallDot:
+        break;
+    }
 }
 
 void SeriesPainter::Paint() {

@@ -314,6 +314,61 @@ TEST_F(PlotPainting, SeriesLinesBreakAtNullAndNonFinitePointsAndDotsFollowSegmen
     }
 }
 
+// Every pointer style a user may pick is drawn around its point, after the segment leading
+// into it, filled in the series' colour.
+TEST_F(PlotPainting, PointerStylesAreDrawnAroundEachPointAfterItsSegment) {
+    struct Case {
+        TSeriesPointerStyle style;
+        DrawKind kind;
+        size_t calls_per_point;
+    };
+    const Case cases[] = {
+        {psRectangle, DrawKind::Rectangle, 1}, {psCircle, DrawKind::Polygon, 1},
+        {psTriangle, DrawKind::Polygon, 1},    {psDownTriangle, DrawKind::Polygon, 1},
+        {psDiamond, DrawKind::Polygon, 1},     {psCross, DrawKind::Line, 2},
+        {psDiagCross, DrawKind::Line, 2},      {psStar, DrawKind::Line, 4},
+    };
+    TPlotLineSeries& r = chart.R();
+    r.AddXY(13800, 100);
+    r.AddXY(14200, 200);
+    const auto at = [&](int32_t i) { return TPoint{r.CalcXPos(i), r.CalcYPos(i)}; };
+    for (const Case& c : cases) {
+        r.Pointer() = TSeriesPointer{true, c.style, 3, 4};
+        canvas = RecordingCanvas{};
+        Paint();
+        // The series' own calls: the segment in its pen, then the marks around each point.
+        std::vector<const DrawCall*> marks;
+        int segment = -1;
+        for (const DrawCall& call : canvas.Calls()) {
+            if (call.Kind == DrawKind::Line && call.Pen.Width == 2 && call.From == at(0) &&
+                call.To == at(1)) {
+                segment = static_cast<int>(marks.size());
+            } else if (call.Kind == c.kind && call.Clip && call.Clip->Top > 0) {
+                const TPoint p = c.kind == DrawKind::Rectangle
+                                     ? TPoint{(call.Rect.Left + call.Rect.Right) / 2,
+                                              (call.Rect.Top + call.Rect.Bottom) / 2}
+                                 : c.kind == DrawKind::Polygon ? call.Points.front()
+                                                               : call.From;
+                for (int32_t i = 0; i < 2; ++i) {
+                    if (std::abs(p.X - at(i).X) <= 3 && std::abs(p.Y - at(i).Y) <= 4) {
+                        marks.push_back(&call);
+                    }
+                }
+            }
+        }
+        ASSERT_EQ(marks.size(), 2 * c.calls_per_point) << int(c.style);
+        EXPECT_EQ(segment, static_cast<int>(c.calls_per_point))
+            << "point 1's marks follow the segment";
+        if (c.kind == DrawKind::Polygon) { // recorded with its fill colour
+            EXPECT_EQ(marks.front()->Color, r.SeriesColor()) << int(c.style);
+        }
+        if (c.style == psRectangle) {
+            EXPECT_EQ(marks.front()->Rect,
+                      (TRect{at(0).X - 3, at(0).Y - 4, at(0).X + 4, at(0).Y + 5}));
+        }
+    }
+}
+
 TEST_F(PlotPainting, AValueAtTheTopOfTheRangeLiesOnTheTopEdge) {
     chart.R().AddXY(13675, 300);
     chart.R().AddXY(14675, 300);
