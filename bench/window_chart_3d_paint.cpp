@@ -5,6 +5,7 @@
 // perspective. Painted into a QImage through the chart's own painter, as the widget does.
 #include "chart/plot_painter.h"
 #include "chart/qt/qt_canvas.h"
+#include "chart/resonance_sweep.h"
 #include "chart/stored_chart.h" // tests/chart
 
 #include <QApplication>
@@ -23,15 +24,7 @@ constexpr int kWidth = 825;
 constexpr int kHeight = 457;
 
 void Fill(chart::test::StoredChart& chart, int points) {
-    for (int i = 0; i < points; ++i) {
-        const double f = 13675 + 1000.0 * i / (points - 1);
-        const double d = (f - 14175) / 200;
-        // A little noise, so the columns hold a spread of values.
-        const double wobble = 0.02 * std::sin(i * 12.9898);
-        chart.Swr().AddXY(f, 1 + 4 * d * d / (1 + d * d) + wobble);
-        chart.R().AddXY(f, 50 + 40 * d + 10 * wobble);
-        chart.Z().AddXY(f, std::hypot(50 + 40 * d, 80 * d) + 10 * wobble);
-    }
+    chart::test::AddResonance(chart.Swr(), chart.R(), chart.Z(), points, true);
 }
 
 double Median(std::vector<double> v) {

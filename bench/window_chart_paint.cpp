@@ -7,6 +7,7 @@
 // --save-images writes each chart's picture of the 10,000-point curves next to the program.
 #include "chart/plot_painter.h"
 #include "chart/qt/qt_canvas.h"
+#include "chart/resonance_sweep.h"
 #include "chart/stored_chart.h"    // tests/chart
 #include "support/painted_chart.h" // bench/support
 
@@ -31,15 +32,12 @@ constexpr QSize kSize(825, 457);
 bench::Curves MakeCurves(int points) {
     bench::Curves curves;
     for (int i = 0; i < points; ++i) {
-        const double f =
-            bench::kFrequencyMin + (bench::kFrequencyMax - bench::kFrequencyMin) * i / (points - 1);
-        const double d = (f - 14175) / 200;
-        // A little noise, so the columns hold a spread of values.
-        const double wobble = 0.02 * std::sin(i * 12.9898);
-        curves.khz.push_back(f);
-        curves.swr.push_back(1 + 4 * d * d / (1 + d * d) + wobble);
-        curves.r.push_back(50 + 40 * d + 10 * wobble);
-        curves.z.push_back(std::hypot(50 + 40 * d, 80 * d) + 10 * wobble);
+        const chart::test::ResonancePoint p =
+            chart::test::Resonance(i, points, bench::kFrequencyMin, bench::kFrequencyMax, true);
+        curves.khz.push_back(p.Frequency);
+        curves.swr.push_back(p.Swr);
+        curves.r.push_back(p.R);
+        curves.z.push_back(p.Z);
     }
     return curves;
 }

@@ -5,6 +5,7 @@
 // move. The chart paints with whatever 3D drawing the painter has.
 #include "chart/qt/plot_toolbar_widget.h"
 #include "chart/qt/plot_widget.h"
+#include "chart/resonance_sweep.h" // tests/chart
 #include "chart/series.h"
 #include "e2e/window_support.h" // tests/e2e
 
@@ -28,14 +29,7 @@ constexpr int kDrags = 10;
 
 void Fill(app::TTarnel& window) {
     window.Chart1->Plot().BottomAxis().SetMinMax(13675, 14675);
-    for (int i = 0; i < kPoints; ++i) {
-        const double f = 13675 + 1000.0 * i / (kPoints - 1);
-        const double d = (f - 14175) / 200;
-        const double wobble = 0.02 * std::sin(i * 12.9898);
-        window.Series3().AddXY(f, 1 + 4 * d * d / (1 + d * d) + wobble);
-        window.Series1().AddXY(f, 50 + 40 * d + 10 * wobble);
-        window.Series2().AddXY(f, std::hypot(50 + 40 * d, 80 * d) + 10 * wobble);
-    }
+    chart::test::AddResonance(window.Series3(), window.Series1(), window.Series2(), kPoints, true);
 }
 
 void Send(chart::PlotWidget& chart, QEvent::Type type, QPointF at, Qt::MouseButton button,

@@ -4,6 +4,7 @@
 #include "chart/column_cache.h"
 #include "chart/series.h"
 #include "fixed_canvas.h"
+#include "noise.h"
 #include "stored_chart.h"
 
 #include <cmath>
@@ -19,18 +20,6 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// A repeatable pseudo-random sequence in [0, 1).
-class Noise {
-public:
-    double Next() {
-        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<double>(state_ >> 11) / static_cast<double>(1ULL << 53);
-    }
-
-private:
-    uint64_t state_ = 7;
-};
-
 struct DataSet {
     const char* name;
     std::function<void(TPlotLineSeries&)> fill;
@@ -40,14 +29,14 @@ struct DataSet {
 const DataSet kDataSets[] = {
     {"noise, a few rows per column",
      [](TPlotLineSeries& s) {
-         Noise noise;
+         Noise noise(7);
          for (int i = 0; i < 60000; ++i) {
              s.AddXY(13675 + i / 60.0, 3 + 0.03 * noise.Next());
          }
      }},
     {"noise over the whole height",
      [](TPlotLineSeries& s) {
-         Noise noise;
+         Noise noise(7);
          for (int i = 0; i < 30000; ++i) {
              s.AddXY(13600 + i / 25.0, 1 + 5 * noise.Next());
          }
@@ -75,7 +64,7 @@ const DataSet kDataSets[] = {
      }},
     {"non-finite values",
      [](TPlotLineSeries& s) {
-         Noise noise;
+         Noise noise(7);
          for (int i = 0; i < 20000; ++i) {
              const double y = i % 701 == 0 ? kNaN : (i % 997 == 0 ? kInf : 1 + 5 * noise.Next());
              s.AddXY(13675 + i / 20.0, y);
@@ -83,7 +72,7 @@ const DataSet kDataSets[] = {
      }},
     {"x out of order and not finite",
      [](TPlotLineSeries& s) {
-         Noise noise;
+         Noise noise(7);
          for (int i = 0; i < 20000; ++i) {
              s.AddXY(13675 + i / 20.0, 1 + 5 * noise.Next());
          }
@@ -94,7 +83,7 @@ const DataSet kDataSets[] = {
      }},
     {"far beyond both axes",
      [](TPlotLineSeries& s) {
-         Noise noise;
+         Noise noise(7);
          for (int i = 0; i < 20000; ++i) {
              s.AddXY(13000 + i / 10.0, -1e300 + 2e300 * noise.Next());
          }
@@ -160,7 +149,7 @@ TEST_P(ColumnCacheRuns, BuiltInOneGoMatchesPointByPoint) {
 
 TEST_P(ColumnCacheRuns, PointsArrivingOneAtATimeBuildTheSameRuns) {
     TPlotLineSeries& swr = chart_.Swr();
-    Noise noise;
+    Noise noise(7);
     Layout();
     for (int i = 0; i < 20000; ++i) {
         swr.AddXY(13600 + i * 0.06, i % 4000 < 40 ? 2 : 1 + 5 * noise.Next());

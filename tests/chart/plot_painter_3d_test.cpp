@@ -7,6 +7,7 @@
 #include "chart/ribbon_painter.h"
 #include "chart/screen_clip.h"
 #include "recording_canvas.h"
+#include "resonance_sweep.h"
 #include "stored_chart.h"
 
 #include <algorithm>
@@ -28,13 +29,7 @@ class Plot3D : public ::testing::Test {
 protected:
     Plot3D() {
         // A resonance around 14,175 kHz, 501 points from 13,675 to 14,675 kHz.
-        for (int i = 0; i <= 500; ++i) {
-            const double f = 13675 + kStep * i;
-            const double d = (f - 14175) / 200;
-            chart.Swr().AddXY(f, 1 + 4 * d * d / (1 + d * d));
-            chart.R().AddXY(f, 50 + 40 * d);
-            chart.Z().AddXY(f, std::hypot(50 + 40 * d, 80 * d));
-        }
+        AddResonance(chart.Swr(), chart.R(), chart.Z(), 501); // kStep apart
         chart.plot.SetView3D(true);
     }
     void Paint(int32_t width = kWidth, int32_t height = kHeight) {

@@ -1,5 +1,6 @@
 // Series drawn a pixel column at a time give exactly the pixels of drawing every segment
 // and pointer one by one, for data sets that stress the column runs.
+#include "../noise.h"
 #include "../stored_chart.h"
 #include "chart/plot_painter.h"
 #include "chart/qt/qt_canvas.h"
@@ -22,18 +23,6 @@ constexpr int kHeight = 457;
 struct DataSet {
     const char* name;
     std::function<void(TPlotLineSeries&)> fill;
-};
-
-// A repeatable pseudo-random sequence in [0, 1).
-class Noise {
-public:
-    double Next() {
-        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<double>(state_ >> 11) / static_cast<double>(1ULL << 53);
-    }
-
-private:
-    uint64_t state_ = 42;
 };
 
 void Dense(TPlotLineSeries& s, int count, double from, double to) {

@@ -1,4 +1,5 @@
 // The chart painted in 3D as pixels, at 825 x 457.
+#include "../resonance_sweep.h"
 #include "../stored_chart.h"
 #include "base/format_settings.h"
 #include "chart/plot_painter.h"
@@ -26,15 +27,7 @@ protected:
         PlotPainter(chart_.plot, canvas).Paint(width, height);
         return image;
     }
-    void Sweep() {
-        for (int i = 0; i <= 500; ++i) {
-            const double f = 13675 + 2.0 * i;
-            const double d = (f - 14175) / 200;
-            chart_.Swr().AddXY(f, 1 + 4 * d * d / (1 + d * d));
-            chart_.R().AddXY(f, 50 + 40 * d);
-            chart_.Z().AddXY(f, std::hypot(50 + 40 * d, 80 * d));
-        }
-    }
+    void Sweep() { AddResonance(chart_.Swr(), chart_.R(), chart_.Z(), 501); }
 
     base::ScopedFormatSettings separators_{{".", ","}};
     StoredChart chart_;

@@ -1,6 +1,7 @@
 // The painted chart as pixels, at 825 x 457: gradient bands, the back wall's frame, the grid
 // colour, the right axis without grid, the legend's corner and shadow, a curve on the top
 // edge. Text is checked elsewhere through the recording canvas; only colours are read here.
+#include "../resonance_sweep.h"
 #include "../stored_chart.h"
 #include "base/format_settings.h"
 #include "chart/legend_painter.h"
@@ -116,13 +117,7 @@ TEST_P(PlotPixels, ValueAtTheTopOfTheRightAxisLiesOnTheTopEdge) {
 
 TEST_P(PlotPixels, FullSweepIsWrittenToAPictureForPeopleToLookAt) {
     // A resonance around 14,175 kHz: SWR dips, R rises through 50 ohms.
-    for (int i = 0; i <= 500; ++i) {
-        const double f = 13675 + 2.0 * i;
-        const double d = (f - 14175) / 200;
-        chart_.Swr().AddXY(f, 1 + 4 * d * d / (1 + d * d));
-        chart_.R().AddXY(f, 50 + 40 * d);
-        chart_.Z().AddXY(f, std::hypot(50 + 40 * d, 80 * d));
-    }
+    AddResonance(chart_.Swr(), chart_.R(), chart_.Z(), 501);
     Paint();
     const QString name = QString("chart_sweep_x%1.png").arg(GetParam());
     EXPECT_TRUE(image_.save(name));
