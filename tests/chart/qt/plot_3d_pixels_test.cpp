@@ -5,6 +5,7 @@
 #include "chart/plot_painter.h"
 #include "chart/qt/qt_canvas.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <cmath>
@@ -110,13 +111,14 @@ TEST_F(Plot3DPixels, PaintsStayInsideTheControlAndDifferFrom2D) {
 TEST_F(Plot3DPixels, FullSweepIsWrittenToAPictureForPeopleToLookAt) {
     Sweep();
     chart_.plot.SetView3D(true);
-    EXPECT_TRUE(Paint().save("chart_sweep_3d.png"));
+    EXPECT_TRUE(Paint().save(QCoreApplication::applicationDirPath() + "/chart_sweep_3d.png"));
     TPlotView3DOptions turned = chart_.plot.View3DOptions();
     turned.Orthogonal = false;
     turned.Rotation = 335;
     turned.Elevation = 340;
     chart_.plot.SetView3DOptions(turned);
-    EXPECT_TRUE(Paint().save("chart_sweep_3d_turned.png"));
+    EXPECT_TRUE(
+        Paint().save(QCoreApplication::applicationDirPath() + "/chart_sweep_3d_turned.png"));
 }
 
 } // namespace

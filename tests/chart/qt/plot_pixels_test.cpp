@@ -8,6 +8,7 @@
 #include "chart/plot_painter.h"
 #include "chart/qt/qt_canvas.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -119,7 +120,9 @@ TEST_P(PlotPixels, FullSweepIsWrittenToAPictureForPeopleToLookAt) {
     // A resonance around 14,175 kHz: SWR dips, R rises through 50 ohms.
     AddResonance(chart_.Swr(), chart_.R(), chart_.Z(), 501);
     Paint();
-    const QString name = QString("chart_sweep_x%1.png").arg(GetParam());
+    // Next to the test program, in the build folder.
+    const QString name =
+        QCoreApplication::applicationDirPath() + QString("/chart_sweep_x%1.png").arg(GetParam());
     EXPECT_TRUE(image_.save(name));
     // SWR at 14,275 kHz (1.8) is drawn in red, over R and Z. (The dip itself lies under
     // the CenterLine, drawn later.)
