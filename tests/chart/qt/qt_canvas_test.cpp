@@ -216,6 +216,21 @@ TEST(QtCanvas, WithoutAPainterDrawingDoesNothingAndMeasuringWorks) {
     EXPECT_GT(canvas.TextHeight("W"), 0);
 }
 
+// A font the machine lacks is substituted: text still measures and draws.
+TEST_F(QtCanvasDrawing, AMissingFontIsSubstituted) {
+    TPlotFont missing;
+    missing.Name = "No Such Font Family 3000";
+    missing.PixelSize = 16;
+    Draw([&](QtCanvas& c) {
+        c.SetFont(missing);
+        EXPECT_GT(c.TextWidth("MinSWR"), 0);
+        EXPECT_GT(c.TextHeight("MinSWR"), 0);
+        c.TextOut({2, 2}, TTextAlign{}, "MinSWR");
+    });
+    const TRect painted = Painted();
+    EXPECT_LT(painted.Left, painted.Right) << "nothing drawn";
+}
+
 // Widths are kept between layouts, per font: the same text in another font measures anew.
 TEST(QtCanvas, KeptWidthsBelongToTheirFont) {
     QtCanvas canvas;
