@@ -22,16 +22,21 @@ constexpr qreal kFooterPoints = 9;
 
 // Why the printer cannot take a page, or empty when it looks ready.
 QString PrinterProblem(const QPrinter& printer) {
-    if (printer.outputFormat() == QPrinter::PdfFormat) {
-        if (printer.outputFileName().isEmpty()) {
-            return QStringLiteral("No file was chosen for the PDF");
-        }
+    const bool to_file = printer.outputFormat() == QPrinter::PdfFormat;
+    if (to_file && !printer.outputFileName().isEmpty()) {
         return QString();
     }
+    // Without a print system Qt turns a printer's job into a PDF without a file: the printer
+    // named is still the one that is missing.
+    const QString name = printer.printerName();
+    if (!name.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(name)) {
+        return QStringLiteral("The printer \"%1\" is not available").arg(name);
+    }
+    if (to_file) {
+        return QStringLiteral("No file was chosen for the PDF");
+    }
     if (!printer.isValid()) {
-        const QString name = printer.printerName();
-        return name.isEmpty() ? QStringLiteral("No printer is available")
-                              : QStringLiteral("The printer \"%1\" is not available").arg(name);
+        return QStringLiteral("No printer is available");
     }
     return QString();
 }
@@ -126,6 +131,23 @@ bool PrintChartPage(QPrinter& printer, TPlot& chart, QSize logical_size,
     }
     base::CurrentErrorDisplay().Show(base::ApplicationTitle(), base::ErrorBoxText(error));
     return false;
+}
+
+bool PrintChartTo(const QString& printer_name, TPlot& chart, QSize logical_size,
+                  const QStringList& footer) {
+    const QPrinterInfo info = printer_name.isEmpty() ? QPrinterInfo::defaultPrinter()
+                                                     : QPrinterInfo::printerInfo(printer_name);
+    if (info.isNull()) {
+        const std::string error = printer_name.isEmpty()
+                                      ? std::string("No printer is available")
+                                      : QStringLiteral("The printer \"%1\" is not available")
+                                            .arg(printer_name)
+                                            .toStdString();
+        base::CurrentErrorDisplay().Show(base::ApplicationTitle(), base::ErrorBoxText(error));
+        return false;
+    }
+    QPrinter printer(info, QPrinter::HighResolution);
+    return PrintChartPage(printer, chart, logical_size, footer);
 }
 
 void RunPrintPreview(QWidget* parent, TPlot& chart, QSize logical_size, const QStringList& footer,

@@ -12,6 +12,7 @@
 #include "chart/plot.h"
 
 #include <QSize>
+#include <QString>
 #include <QStringList>
 #include <string>
 
@@ -28,6 +29,11 @@ namespace chart {
 // As RenderChartPage, showing a failure in the error box (captioned with the application
 // title). True on success.
 bool PrintChartPage(QPrinter& printer, TPlot& chart, QSize logical_size, const QStringList& footer);
+
+// Prints one page on the printer of that name (empty: the system's default printer) without
+// a dialog; a printer that is not there is shown in the error box. True on success.
+bool PrintChartTo(const QString& printer_name, TPlot& chart, QSize logical_size,
+                  const QStringList& footer);
 
 // Opens the print preview (page set-up, orientation, margins, printer choice, printing to
 // PDF) on printer, or on the default printer when none is given.
