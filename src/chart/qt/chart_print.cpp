@@ -7,10 +7,13 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScreen>
+#include <QWidget>
 #include <algorithm>
 #include <exception>
 
@@ -163,6 +166,13 @@ void RunPrintPreview(QWidget* parent, TPlot& chart, QSize logical_size, const QS
     QPrintPreviewDialog preview(&target, parent);
     preview.setObjectName(QStringLiteral("PrintPreview"));
     preview.setWindowTitle(QStringLiteral("Print Preview"));
+    // Big enough to read the page, never beyond the screen.
+    QSize size(1000, 760);
+    if (const QScreen* screen =
+            parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableSize() * 9 / 10);
+    }
+    preview.resize(size);
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                      [&chart, logical_size, &footer](QPrinter* p) {
                          PrintChartPage(*p, chart, logical_size, footer);
