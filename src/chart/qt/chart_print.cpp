@@ -57,6 +57,7 @@ std::string PaintChart(QPainter& painter, TPlot& chart, QSize size) {
     if (chart.Painting()) {
         return "The chart is busy painting";
     }
+    const TPlotLayout before = chart.Layout();
     QtCanvas canvas;
     canvas.SetPainter(&painter);
     chart.BeginPaint();
@@ -70,6 +71,11 @@ std::string PaintChart(QPainter& painter, TPlot& chart, QSize size) {
     }
     chart.EndPaint();
     canvas.SetPainter(nullptr);
+    // Laid out at another size than on screen: the screen lays it out again before the
+    // mouse maps through it.
+    if (before.Valid && !(before.Bounds == chart.Layout().Bounds)) {
+        chart.Invalidate();
+    }
     return error;
 }
 

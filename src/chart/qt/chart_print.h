@@ -3,8 +3,9 @@
 // texts. The chart is painted through the same canvas as on screen, straight onto the
 // printer's painter, so the page is vector drawing and text, sharp at any resolution.
 //
-// User-interface thread only. Painting the page lays the chart out at the given size, so
-// pass the size the chart widget has (the mapping the window's mouse uses stays the same).
+// User-interface thread only. Painting the page lays the chart out at the given size: pass
+// the size the chart widget has, and the mapping the window's mouse uses stays the same
+// (another size asks the chart to repaint, so the screen lays it out again).
 // Failures (a printer that is not there, a file that cannot be written) are reported, never
 // thrown: as a returned text or in the error box.
 #pragma once

@@ -94,6 +94,11 @@ TEST(ChartPrint, PdfPageHoldsTheChartAsVectorsScaledToFitWithTheFooter) {
         << "axis labels are text";
     EXPECT_TRUE(text.contains("SWR")); // legend
 
+    // Printed at another size than the last layout's, the chart asks for a repaint.
+    ASSERT_EQ(RenderChartPage(printer, chart.plot, QSize(600, 400), footer), "");
+    EXPECT_EQ(repaints, 1);
+    ASSERT_EQ(RenderChartPage(printer, chart.plot, kOnScreen, footer), "");
+
     // No picture inside: pdfimages lists only its two header lines.
     const QString images = QString::fromUtf8(RunTool("pdfimages", {"-list", pdf}));
     EXPECT_EQ(images.trimmed().split('\n').size(), 2) << images.toStdString();
