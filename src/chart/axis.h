@@ -51,6 +51,7 @@ struct TAxisGridPen : TPlotPen {
     }
     int32_t DrawEvery = 1;
     bool Centered = false;
+    bool operator==(const TAxisGridPen&) const = default;
 };
 
 struct TAxisTitle {
@@ -58,6 +59,7 @@ struct TAxisTitle {
     TPlotFont Font;
     int32_t Angle = 0;
     bool Visible = true;
+    bool operator==(const TAxisTitle&) const = default;
 };
 
 // One label or tick found by the label walk.

@@ -50,6 +50,7 @@ struct TPlotTitle {
     int32_t VertMargin = 5;
 
     bool HasText() const;
+    bool operator==(const TPlotTitle&) const = default;
 };
 
 enum TLegendAlignment : uint8_t { laLeft, laRight, laTop, laBottom };
@@ -66,6 +67,7 @@ struct TPlotLegend {
     TPlotPen Frame;
     base::TColor ShadowColor = base::clBlack;
     int32_t ShadowSize = 3;
+    bool operator==(const TPlotLegend&) const = default;
 };
 
 struct TPlotWall {
@@ -74,6 +76,7 @@ struct TPlotWall {
     base::TColor Color = base::clWhite;
     TPlotPen Pen;
     TPlotGradient Gradient;
+    bool operator==(const TPlotWall&) const = default;
 };
 
 enum TPanningMode : uint8_t { pmNone, pmHorizontal, pmVertical, pmBoth };
@@ -275,8 +278,16 @@ public:
     TPlotTitle& SubFoot() { return sub_foot_; }
     TPlotLegend& Legend() { return legend_; }
     TPlotFont& DefaultFont() { return default_font_; }
+    const TPlotGradient& Gradient() const { return gradient_; }
+    const TPlotWall& BackWall() const { return back_wall_; }
+    const TPlotWall& LeftWall() const { return left_wall_; }
+    const TPlotWall& RightWall() const { return right_wall_; }
     const TPlotTitle& Title() const { return title_; }
+    const TPlotTitle& SubTitle() const { return sub_title_; }
+    const TPlotTitle& Foot() const { return foot_; }
+    const TPlotTitle& SubFoot() const { return sub_foot_; }
     const TPlotLegend& Legend() const { return legend_; }
+    const TPlotFont& DefaultFont() const { return default_font_; }
 
     // --- layout ---
     // Lays out the chart for a client area of width x height: plot area after border and

@@ -246,6 +246,7 @@ struct TSeriesPointer {
     TSeriesPointerStyle Style = psRectangle;
     int32_t HorizSize = 4;
     int32_t VertSize = 4;
+    bool operator==(const TSeriesPointer&) const = default;
 };
 
 class TPlotPointSeries : public TPlotCustomLineSeries {
