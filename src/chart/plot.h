@@ -279,9 +279,6 @@ public:
     TPlotLegend& Legend() { return legend_; }
     TPlotFont& DefaultFont() { return default_font_; }
     const TPlotGradient& Gradient() const { return gradient_; }
-    const TPlotWall& BackWall() const { return back_wall_; }
-    const TPlotWall& LeftWall() const { return left_wall_; }
-    const TPlotWall& RightWall() const { return right_wall_; }
     const TPlotTitle& Title() const { return title_; }
     const TPlotTitle& SubTitle() const { return sub_title_; }
     const TPlotTitle& Foot() const { return foot_; }
