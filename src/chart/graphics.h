@@ -28,6 +28,7 @@ struct TPlotPen {
     int32_t Width = 1;
     TPenStyle Style = psSolid;
     bool Visible = true;
+    bool operator==(const TPlotPen&) const = default;
 };
 
 enum TBrushStyle : uint8_t { bsSolid, bsClear };
@@ -35,6 +36,7 @@ enum TBrushStyle : uint8_t { bsSolid, bsClear };
 struct TPlotBrush {
     base::TColor Color = base::clWhite;
     TBrushStyle Style = bsSolid;
+    bool operator==(const TPlotBrush&) const = default;
 };
 
 enum TGradientDirection : uint8_t { gdTopBottom, gdBottomTop, gdLeftRight, gdRightLeft };
@@ -46,6 +48,7 @@ struct TPlotGradient {
     base::TColor MidColor = base::clNone;
     base::TColor EndColor = base::clYellow;
     TGradientDirection Direction = gdTopBottom;
+    bool operator==(const TPlotGradient&) const = default;
 };
 
 } // namespace chart
