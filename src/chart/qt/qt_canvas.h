@@ -22,6 +22,9 @@ public:
     // Drawing goes to painter (not owned; nullptr: measure only). The painter is set to
     // aliased drawing, as the chart's pixel rules assume.
     void SetPainter(QPainter* painter);
+    // Vector output (SVG, PDF): a polyline becomes one path element rather than a line per
+    // segment. The screen keeps the per-segment pixel rules.
+    void SetVectorOutput(bool value) { vector_output_ = value; }
 
     void SetFont(const TPlotFont& font) override;
     const TPlotFont& Font() const override { return font_; }
@@ -57,6 +60,7 @@ private:
     TPlotPen pen_;
     TPlotBrush brush_;
     std::vector<QRect> dashes_; // reused by every dotted or dashed line
+    bool vector_output_ = false;
 };
 
 } // namespace chart
