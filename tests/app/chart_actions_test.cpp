@@ -399,7 +399,11 @@ TEST_F(ChartActionsTest, SaveDialogTakesTheTypedExtensionOrTheFiltersAndConfirms
     EXPECT_TRUE(FileBytes(csv).startsWith("Frequency (kHz),R,Z,SWR\n"));
     TypeIntoSaveDialog(dir_.path(), QStringLiteral("Chart file"), QStringLiteral("picture.PNG"));
     save->click();
-    EXPECT_EQ(QImage(Path(QStringLiteral("picture.PNG"))).size(), DeviceSize());
+    EXPECT_EQ(QImage(Path(QStringLiteral("picture.PNG"))).convertToFormat(QImage::Format_RGB32),
+              WidgetPicture().convertToFormat(QImage::Format_RGB32));
+    TypeIntoSaveDialog(dir_.path(), QStringLiteral("PDF"), QStringLiteral("typed.csv"));
+    save->click();
+    EXPECT_EQ(FileBytes(Path(QStringLiteral("typed.csv"))), FileBytes(csv));
 
     // An existing file: "No" returns to the dialog, which is then cancelled; "Yes" replaces.
     const QByteArray before = FileBytes(csv);
