@@ -196,6 +196,39 @@ TEST_F(ChartFile, EveryCutOfAFileIsRefusedAndUnknownMembersAreSkipped) {
     EXPECT_EQ(*read.Chart, DescribeChart(chart_.plot));
 }
 
+TEST_F(ChartFile, DamagedBytesGiveAChartOrAnErrorNeverACrash) {
+    const std::string good = Written();
+    // Deterministic damage: bytes overwritten, deleted and duplicated at spread positions.
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    const char kBytes[] = "[]{}\",:0123456789.eE+-truefalsnul \n\x00\xFF";
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes = good;
+        for (int k = 0, n = 1 + static_cast<int>(next() % 4); k < n; ++k) {
+            const size_t at = next() % bytes.size();
+            switch (next() % 3) {
+            case 0:
+                bytes[at] = kBytes[next() % (sizeof kBytes - 1)];
+                break;
+            case 1:
+                bytes.erase(at, 1 + next() % 8);
+                break;
+            default:
+                bytes.insert(at, bytes.substr(at, 1 + next() % 16));
+                break;
+            }
+        }
+        const ChartFileReadResult read = ReadChartFile(bytes);
+        ASSERT_NE(read.Chart.has_value(), !read.Error.empty()) << round;
+    }
+    // Deep nesting and a huge array of nothing useful stay bounded.
+    EXPECT_FALSE(ReadChartFile(std::string(200000, '[')).Chart);
+    EXPECT_FALSE(ReadChartFile(std::string(100000, '[') + std::string(100000, ']')).Chart);
+}
+
 TEST_F(ChartFile, NamesTheSeriesThatDoNotFit) {
     ChartDescription file = DescribeChart(chart_.plot);
     EXPECT_EQ(FitsChart(chart_.plot, file), "");
