@@ -1,5 +1,6 @@
 #include "app/tarnel.h"
 
+#include "app/chart_actions.h"
 #include "app/sweep/sweep_controller.h"
 #include "app/sweep/sweep_range.h"
 #include "base/colors.h"
@@ -141,12 +142,20 @@ TTarnel::TTarnel(std::unique_ptr<IComPort> com_port, std::unique_ptr<IDataPacket
         SweepChart{Chart1->Plot(), Series1(), Series2(), Series3(), Series4(), Series5(),
                    Series6()},
         *com_port_, *data_packet_, static_cast<SweepView&>(*this));
+    chart_actions_ =
+        std::make_unique<ChartActions>(*this, *Chart1,
+                                       SweepChart{Chart1->Plot(), Series1(), Series2(), Series3(),
+                                                  Series4(), Series5(), Series6()},
+                                       *sweep_);
+    PlotToolbar1->Toolbar().SetActions(chart_actions_.get());
     ConnectEvents();
     base::RunHandler([this] { FormCreate(); });
 }
 
 TTarnel::~TTarnel() {
     base::RunHandler([this] { FormDestroy(); });
+    PlotToolbar1->Toolbar().SetActions(nullptr);
+    chart_actions_.reset();
     // The controller refers to the series and the chart: it goes first, then the series
     // leave the chart before the chart widget (a Qt child) is destroyed.
     sweep_.reset();

@@ -35,6 +35,7 @@ class TPlotLineSeries;
 
 namespace app {
 
+class ChartActions;
 class SweepController;
 
 class TTarnel : public QWidget, private SweepView {
@@ -83,6 +84,8 @@ public:
     IComPort& SioComPort() { return *com_port_; }
     IDataPacket& SioDataPacket() { return *data_packet_; }
     SweepController& Sweep() { return *sweep_; }
+    // What the toolbar's Copy and Save buttons (and the chart editor's file buttons) do.
+    ChartActions& Actions() { return *chart_actions_; }
 
     // The handlers bound to the controls' events. Each shows its own failure.
     void ConnectBtnClick();
@@ -130,7 +133,8 @@ private:
     std::unique_ptr<IComPort> com_port_;
     std::unique_ptr<IDataPacket> data_packet_;
     std::unique_ptr<chart::TPlotLineSeries> series_[6];
-    std::unique_ptr<SweepController> sweep_; // last: refers to everything above
+    std::unique_ptr<SweepController> sweep_;      // refers to everything above
+    std::unique_ptr<ChartActions> chart_actions_; // last: refers to the chart and the sweep
 };
 
 } // namespace app

@@ -116,7 +116,12 @@ void PlotPainter::PaintSeries() {
     for (const TPlotSeries* series : plot_.SeriesList()) {
         const auto* line_series = dynamic_cast<const TPlotPointSeries*>(series);
         if (line_series != nullptr && series->Active()) {
-            SeriesPainter(*line_series, canvas_).Paint();
+            SeriesPainter painter(*line_series, canvas_);
+            if (vector_output_) {
+                painter.PaintPolylines();
+            } else {
+                painter.Paint();
+            }
         }
     }
     canvas_.SetClip(bounds_);

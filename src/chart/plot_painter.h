@@ -19,6 +19,10 @@ public:
 
     void Paint(int32_t width, int32_t height);
 
+    // Vector output (SVG, PDF): curves as one polyline per unbroken run instead of the
+    // screen's pixel columns.
+    void SetVectorOutput(bool value) { vector_output_ = value; }
+
     // The panel alone (gradient or plain colour, then bevel): what is shown when painting
     // failed.
     void PaintPanel(int32_t width, int32_t height);
@@ -33,6 +37,7 @@ private:
     TPlot& plot_;
     TCanvas& canvas_;
     TRect bounds_; // the control's client rectangle
+    bool vector_output_ = false;
 };
 
 } // namespace chart

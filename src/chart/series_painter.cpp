@@ -180,4 +180,104 @@ void SeriesPainter::PaintEverySegment() {
     }
 }
 
+void SeriesPainter::PaintPolylines() {
+    const TPlotAxis* horiz = series_.GetHorizAxis();
+    if (horiz == nullptr || series_.GetVertAxis() == nullptr) {
+        return;
+    }
+    const auto span = DrawnSpan(series_, horiz->IMinimum(), horiz->IMaximum());
+    if (!span) {
+        return;
+    }
+    // A polyline has one colour; colours per point (null points aside) are drawn segment by
+    // segment.
+    std::optional<base::TColor> color;
+    for (int32_t i = span->First; i <= span->Last && !series_.ColorEachPoint(); ++i) {
+        if (!series_.HasColors()) {
+            color = series_.GetValueColor(i);
+            break;
+        }
+        if (!Drawable(i)) {
+            continue;
+        }
+        const base::TColor c = series_.GetValueColor(i);
+        if (color && *color != c) {
+            color.reset();
+            break;
+        }
+        color = c;
+    }
+    if (!color) {
+        PaintEverySegment();
+        return;
+    }
+    TPlotPen pen = series_.LinePen();
+    pen.Color = *color;
+    canvas_.SetPen(pen);
+    pen_color_ = *color;
+    std::vector<TPoint> run;
+    // The points of the current pixel column: its first, lowest, highest and last so far.
+    TPoint first{};
+    TPoint low{};
+    TPoint high{};
+    TPoint last{};
+    bool column_open = false;
+    bool low_before_high = true;
+    auto close_column = [&] {
+        if (!column_open) {
+            return;
+        }
+        run.push_back(first);
+        const TPoint a = low_before_high ? low : high;
+        const TPoint b = low_before_high ? high : low;
+        for (const TPoint p : {a, b, last}) {
+            if (!(p == run.back())) {
+                run.push_back(p);
+            }
+        }
+        column_open = false;
+    };
+    for (int32_t i = span->First; i <= span->Last; ++i) {
+        if (!Drawable(i)) {
+            close_column();
+            FlushRun(run);
+            continue;
+        }
+        const TPoint here = PixelOf(i);
+        if (column_open && here.X != first.X) {
+            close_column();
+        }
+        if (!column_open) {
+            first = low = high = last = here;
+            low_before_high = true;
+            column_open = true;
+            continue;
+        }
+        if (here.Y < low.Y) {
+            low = here;
+            low_before_high = false; // the top is reached after the bottom so far
+        }
+        if (here.Y > high.Y) {
+            high = here;
+            low_before_high = true;
+        }
+        last = here;
+    }
+    close_column();
+    FlushRun(run);
+}
+
+// Draws one unbroken run and its pointers, then empties it.
+void SeriesPainter::FlushRun(std::vector<TPoint>& run) {
+    if (run.size() >= 2) {
+        canvas_.Polyline(run);
+    }
+    if (series_.Pointer().Visible && series_.Pointer().Style == psSmallDot) {
+        for (const TPoint p : run) {
+            canvas_.SetPixel(p, pen_color_);
+        }
+    }
+    run.clear();
+}
+
 } // namespace chart

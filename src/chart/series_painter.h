@@ -12,6 +12,7 @@
 #include "chart/series.h"
 
 #include <optional>
+#include <vector>
 
 namespace chart {
 
@@ -22,9 +23,13 @@ public:
 
     // Draws the series, a column at a time where that gives the same picture.
     void Paint();
-    // Draws every segment and pointer one by one (for output where the picture is not
-    // pixels, and as the reference for the column drawing).
+    // Draws every segment and pointer one by one (the reference for the column drawing, and
+    // the vector drawing of a series with colours per point).
     void PaintEverySegment();
+    // Vector output (SVG, PDF): one polyline per unbroken run of points, each pixel column's
+    // points reduced to those that reach its ends (entry, lowest, highest, exit), which draws
+    // the same strokes as every segment would. The screen never uses it.
+    void PaintPolylines();
 
     // The indexes to draw, first and last (inclusive), or none when every point lies left of
     // the horizontal range or there are no points.
@@ -41,9 +46,11 @@ private:
     void PaintPointer(int32_t index, TPoint at);
     bool CanPaintByColumn() const;
     void PaintByColumn();
+    void FlushRun(std::vector<TPoint>& run);
 
     const TPlotPointSeries& series_;
     TCanvas& canvas_;
+    base::TColor pen_color_ = base::clBlack; // the polyline drawing's one colour
 };
 
 } // namespace chart

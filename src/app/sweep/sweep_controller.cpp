@@ -76,6 +76,11 @@ void SweepController::FormCreate() {
     AddCentreLine();
 }
 
+void SweepController::RedrawCentreLine() {
+    chart_.Series4.Clear();
+    AddCentreLine();
+}
+
 void SweepController::AddCentreLine() {
     const chart::TPlotAxis& bottom = chart_.Chart1.BottomAxis();
     const double x = (bottom.Minimum() + bottom.Maximum()) * 0.5;

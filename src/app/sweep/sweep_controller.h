@@ -83,6 +83,15 @@ public:
     // SWROKLabel.
     void Chart1MouseMove(int32_t x);
 
+    // Lines of a sweep are arriving or about to (the start marker was seen, or continuous mode
+    // restarts the sweep): the curves are not the window's to replace now.
+    [[nodiscard]] bool CollectingLines() const {
+        return state_.StartReceived || state_.ContinuousScan;
+    }
+    // Series4 cleared and drawn again at the middle of the bottom axis (after the axis was
+    // replaced from a chart file).
+    void RedrawCentreLine();
+
     [[nodiscard]] const SweepState& State() const { return state_; }
     // For the window's own handlers and for tests that start from a given state.
     [[nodiscard]] SweepState& State() { return state_; }

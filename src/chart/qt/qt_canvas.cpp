@@ -188,6 +188,17 @@ void QtCanvas::StraightLine(TPoint from, TPoint to) {
 }
 
 void QtCanvas::Polyline(const std::vector<TPoint>& points) {
+    if (vector_output_) {
+        if (painter_ == nullptr || !PenDraws() || points.size() < 2) {
+            return;
+        }
+        QPolygon polygon(static_cast<int>(points.size()));
+        for (size_t i = 0; i < points.size(); ++i) {
+            polygon.setPoint(static_cast<int>(i), points[i].X, points[i].Y);
+        }
+        painter_->drawPolyline(polygon);
+        return;
+    }
     for (size_t i = 1; i < points.size(); ++i) {
         Line(points[i - 1], points[i]);
     }

@@ -25,6 +25,9 @@ public:
     // Drawing goes to painter (not owned; nullptr: measure only). The painter is set to
     // aliased drawing, as the chart's pixel rules assume.
     void SetPainter(QPainter* painter);
+    // Vector output (SVG, PDF): a polyline becomes one path element rather than a line per
+    // segment. The screen keeps the per-segment pixel rules.
+    void SetVectorOutput(bool value) { vector_output_ = value; }
 
     void SetFont(const TPlotFont& font) override;
     const TPlotFont& Font() const override { return font_; }
@@ -64,6 +67,7 @@ private:
     std::unordered_map<std::string, int32_t> widths_; // by font key and text
     std::vector<QRect> dashes_;                       // reused by every dotted or dashed line
     QBrush qbrush_{Qt::white};                        // brush_ as Qt sees it, for polygons
+    bool vector_output_ = false;
 };
 
 } // namespace chart
