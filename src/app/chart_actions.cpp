@@ -4,7 +4,9 @@
 #include "base/error_display.h"
 #include "base/file_io.h"
 #include "chart/chart_file.h"
+#include "chart/qt/chart_editor_dialog.h"
 #include "chart/qt/chart_output.h"
+#include "chart/qt/chart_print.h"
 #include "chart/qt/plot_widget.h"
 #include "chart/series.h"
 
@@ -231,6 +233,25 @@ std::string ChartActions::SaveAs(const QString& path, chart::SaveFormat format) 
         return {};
     }
     return "Cannot save the chart to " + Quoted(path) + ": " + error;
+}
+
+bool ChartActions::Edit(chart::TPlot& plot) {
+    chart::ChartEditorHooks hooks;
+    hooks.Save = [this](const std::string& path) {
+        return SaveChartFile(QString::fromStdString(path));
+    };
+    hooks.Open = [this](const std::string& path) {
+        return OpenChartFile(QString::fromStdString(path));
+    };
+    const chart::SaveFormatInfo& file = chart::SaveFormatOf(chart::SaveFormat::ChartFile);
+    hooks.FileFilter = chart::FilterText(file) + ";;All files (*)";
+    hooks.DefaultSuffix = file.Extensions[0];
+    return chart::RunChartEditor(&window_, plot, hooks);
+}
+
+void ChartActions::Print(chart::TPlot& plot) {
+    chart::RunPrintPreview(&window_, plot, LogicalSize(),
+                           PrintFooter ? PrintFooter() : QStringList{});
 }
 
 std::string ChartActions::OpenChartFile(const QString& path) {

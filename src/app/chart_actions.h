@@ -20,6 +20,8 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,10 +56,12 @@ public:
                  SweepController& sweep,
                  std::unique_ptr<ImageClipboard> clipboard = std::make_unique<SystemClipboard>());
 
-    // The chart editor dialog is wired in with the editor.
-    bool Edit(chart::TPlot&) override { return false; }
-    // The print preview is wired in with the editor.
-    void Print(chart::TPlot&) override {}
+    // The chart editor; its Save and Open buttons write and read chart files.
+    bool Edit(chart::TPlot& plot) override;
+    // The print preview of the chart, with the footer's lines below it.
+    void Print(chart::TPlot& plot) override;
+    // The lines printed below the chart (the window's readout texts).
+    std::function<QStringList()> PrintFooter;
     void Copy(chart::TPlot& plot) override;
     void Save(chart::TPlot& plot) override;
 

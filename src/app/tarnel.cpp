@@ -147,6 +147,16 @@ TTarnel::TTarnel(std::unique_ptr<IComPort> com_port, std::unique_ptr<IDataPacket
                                        SweepChart{Chart1->Plot(), Series1(), Series2(), Series3(),
                                                   Series4(), Series5(), Series6()},
                                        *sweep_);
+    // The readout as the window shows it goes below a printed chart.
+    chart_actions_->PrintFooter = [this] {
+        QStringList lines;
+        for (const QLabel* label : {SWRLabel, CenterSWRLabel, SWROKLabel}) {
+            if (!label->text().isEmpty()) {
+                lines << label->text();
+            }
+        }
+        return lines;
+    };
     PlotToolbar1->Toolbar().SetActions(chart_actions_.get());
     ConnectEvents();
     base::RunHandler([this] { FormCreate(); });

@@ -7,6 +7,8 @@
 #include "base/error_display.h"
 #include "base/recording_error_display.h"
 #include "chart/chart_file.h"
+#include "chart/qt/chart_editor_dialog.h"
+#include "chart/qt/modal_support.h"
 #include "chart/qt/plot_toolbar_widget.h"
 #include "chart/qt/plot_widget.h"
 #include "chart/series.h"
@@ -23,6 +25,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QSvgRenderer>
@@ -429,6 +432,39 @@ TEST_F(ChartActionsTest, SaveDialogTakesTheTypedExtensionOrTheFiltersAndConfirms
     save->click();
     EXPECT_NE(FileBytes(csv), before);
     EXPECT_TRUE(FileBytes(csv).contains("\n13675,,"));
+    EXPECT_EQ(errors_.Count(), 0u);
+}
+
+// Edit opens the chart editor and Print the print preview, whose footer is the window's
+// readout as shown.
+TEST_F(ChartActionsTest, EditAndPrintOpenTheEditorAndThePreview) {
+    const auto button = [&](const QString& name) -> QAbstractButton* {
+        for (QAbstractButton* b : window_->PlotToolbar1->findChildren<QAbstractButton*>()) {
+            if (b->accessibleName() == name) {
+                return b;
+            }
+        }
+        return nullptr;
+    };
+    QAbstractButton* edit = button(QStringLiteral("Edit"));
+    QAbstractButton* print = button(QStringLiteral("Print"));
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(print, nullptr);
+    ASSERT_TRUE(edit->isEnabled() && print->isEnabled());
+
+    auto edited = std::make_shared<bool>(false);
+    chart::test::AnswerNext<chart::ChartEditorDialog>(
+        [](chart::ChartEditorDialog* dialog) { dialog->reject(); }, edited);
+    edit->click(); // returns once the editor is closed
+    EXPECT_TRUE(*edited) << "no chart editor opened";
+
+    auto previewed = std::make_shared<bool>(false);
+    chart::test::AnswerNext<QPrintPreviewDialog>(
+        [](QPrintPreviewDialog* dialog) { dialog->reject(); }, previewed);
+    print->click();
+    EXPECT_TRUE(*previewed) << "no print preview opened";
+    ASSERT_TRUE(Actions().PrintFooter);
+    EXPECT_EQ(Actions().PrintFooter(), QStringList{QStringLiteral("MinSWR: 1.005 @14175KHz")});
     EXPECT_EQ(errors_.Count(), 0u);
 }
 
