@@ -1,5 +1,6 @@
 // The program's entry point: no command-line arguments are read (the name it was started
 // with gives the title of its error boxes).
+#include "app/app_identity.h"
 #include "app/com_port_adapter.h"
 #include "app/data_packet_adapter.h"
 #include "app/tarnel.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     // command line either.
     int qt_argc = argc > 0 ? 1 : 0;
     QApplication application(qt_argc, argv);
+    app::SetApplicationIdentity();
     // The layout was designed for the classic look: group box frames through their captions.
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows"))) {
         QApplication::setStyle(style);

@@ -1,5 +1,6 @@
 #include "app/tarnel.h"
 
+#include "app/app_identity.h"
 #include "app/chart_actions.h"
 #include "app/sweep/sweep_controller.h"
 #include "app/sweep/sweep_range.h"
@@ -177,6 +178,7 @@ TTarnel::~TTarnel() {
 void TTarnel::LoadLayout() {
     setObjectName(QStringLiteral("Tarnel"));
     setWindowTitle(QString::fromUtf8(kCaption.data(), static_cast<qsizetype>(kCaption.size())));
+    setWindowIcon(ApplicationIcon());
     // System menu, minimize and close; no maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
