@@ -48,8 +48,9 @@ TEST(UnplugRun, EachHangUpShowsOneBoxAndAReconnectSweepsLeavingNothingBehind) {
     EXPECT_EQ(errors.Count(), size_t(kCycles));
     EXPECT_EQ(sim.Status().hangups, uint64_t(kCycles));
     const serial::testing::ProcessCounts after = serial::testing::CountProcess();
-    EXPECT_EQ(after.threads, before.threads);
-    EXPECT_EQ(after.fds, before.fds);
+    // Nothing more than before; Qt's own idle pool threads may have ended meanwhile.
+    EXPECT_LE(after.threads, before.threads);
+    EXPECT_LE(after.fds, before.fds);
 }
 
 } // namespace
