@@ -6,8 +6,9 @@
 // on Qt's serial port module on the same kind of pty; latency from the last byte of a line
 // on the pty to its point in the series; CPU of the program during a paced continuous run;
 // the same run with the window shown (the chart painted as the points come): paints per
-// second, the UI thread's CPU and how long a point waits to be painted; resident memory
-// after 100 and 1000 unpaced continuous sweeps.
+// second, the UI thread's CPU and how long a point waits to be painted;
+// threads, descriptors and resident memory at the start, after 100 and 1000 unpaced continuous
+// sweeps.
 #include "analyzer_sim/simulator.h"
 #include "base/error_display.h"
 #include "base/message_loop.h"
@@ -16,7 +17,9 @@
 #include "chart/qt/plot_widget.h"
 #include "chart/series.h"
 #include "e2e/window_support.h"
+#include "support/long_run.h"
 #include "support/pty_ports.h"
+#include "support/simulator_process.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -31,11 +34,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <signal.h>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
@@ -57,20 +58,6 @@ double CpuSeconds() {
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-long ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            status >> value;
-            return value;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return -1;
-}
-
 std::unique_ptr<analyzer_sim::Simulator> StartSimulator(int port, const PortsFolders& folders,
                                                         bool fast) {
     analyzer_sim::Options options;
@@ -82,32 +69,7 @@ std::unique_ptr<analyzer_sim::Simulator> StartSimulator(int port, const PortsFol
     return sim;
 }
 
-// The simulator as its own process, so the program's CPU and memory are its own.
-struct SimulatorProcess {
-    pid_t pid = -1;
-    SimulatorProcess(int port, const PortsFolders& folders, bool fast) {
-        const std::string dir = folders.Tool().string();
-        const std::string number = std::to_string(port);
-        pid = ::fork();
-        if (pid == 0) {
-            std::vector<const char*> args = {ANALYZER_SIM_PROGRAM, "--port", number.c_str(),
-                                             "--ports-dir", dir.c_str()};
-            if (fast)
-                args.push_back("--fast");
-            args.push_back(nullptr);
-            ::execv(ANALYZER_SIM_PROGRAM, const_cast<char* const*>(args.data()));
-            ::_exit(127);
-        }
-        const auto link = folders.Tool() / ("COM" + number);
-        app::WaitUntil([&] { return std::filesystem::is_symlink(link); }, 5000);
-    }
-    ~SimulatorProcess() {
-        if (pid > 0) {
-            ::kill(pid, SIGTERM);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-};
+using bench::SimulatorProcess;
 
 void SetBand(app::TTarnel& window, const char* centre, const char* width, const char* step) {
     window.CenterFreqEdit->setText(QString::fromLatin1(centre));
@@ -341,25 +303,11 @@ void PrintPacedPaint(const PacedPaint& f) {
                 1000.0 / chart::PlotWidget::kMaxPaintsPerSecond);
 }
 
-void MemoryOverSweeps(const PortsFolders& folders, long& after100, long& after1000) {
+bench::LongRunCounts MemoryOverSweeps(const PortsFolders& folders) {
     SimulatorProcess sim(10, folders, true);
     auto window = app::MakeWindow();
-    // Every sweep begins with the marker line: count them on their way to the handler.
-    auto& matcher = window->SioDataPacket();
-    int sweeps = 0;
-    const auto handler = matcher.OnStringPacket;
-    matcher.OnStringPacket = [&](std::string_view line) {
-        if (line == "Start\r\n")
-            ++sweeps;
-        handler(line);
-    };
     Connect(*window, 10);
-    window->MutiScanBtn->click();
-    app::WaitUntil([&] { return sweeps > 100; }, 120000);
-    after100 = ResidentKiB();
-    app::WaitUntil([&] { return sweeps > 1000; }, 600000);
-    after1000 = sweeps > 1000 ? ResidentKiB() : -1;
-    window->StopScanBtn->click();
+    return bench::ContinuousSweeps(*window, 1000);
 }
 
 } // namespace
@@ -405,10 +353,16 @@ int main(int argc, char** argv) {
     for (const auto& [name, share] : by_thread)
         std::printf("  %-56s %13.2f%%\n", ("thread " + name).c_str(), 100.0 * share);
     PrintPacedPaint(PacedPaintFigures(folders));
-    long after100 = 0, after1000 = 0;
-    MemoryOverSweeps(folders, after100, after1000);
-    std::printf("%-58s %14ld\n", "resident KiB after 100 unpaced continuous sweeps", after100);
-    std::printf("%-58s %14ld\n", "resident KiB after 1000 unpaced continuous sweeps", after1000);
+    const bench::LongRunCounts run = MemoryOverSweeps(folders);
+    for (const auto& [when, counts] :
+         {std::pair{"at the start", run.start}, std::pair{"after 100", run.after100},
+          std::pair{"after 1000", run.after_all}}) {
+        std::printf(
+            "%-58s %5d %5d %8ld\n",
+            (std::string("unpaced continuous sweeps, ") + when + ": threads, fds, resident KiB")
+                .c_str(),
+            counts.threads, counts.fds, counts.rss_kib);
+    }
     std::printf("%-58s %14zu\n", "error boxes", errors.Count());
     return 0;
 }

@@ -12,6 +12,8 @@
 #include "chart/series.h"
 #include "chart/series_data.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QResizeEvent>
@@ -127,6 +129,16 @@ std::vector<uint8_t> StoredPoints(std::initializer_list<std::pair<double, double
     return blob;
 }
 
+// Qt announces a top-level QWidget as a plain client area. Screen readers look for a window
+// (a frame) to read the caption from and to give its controls' positions relative to; the
+// main window is one. Qt takes ownership of the interface it is handed.
+QAccessibleInterface* MainWindowAccessible(const QString& key, QObject* object) {
+    if (key != QLatin1String(TTarnel::staticMetaObject.className()) || !object->isWidgetType()) {
+        return nullptr;
+    }
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+}
+
 void SetLabelText(QLabel* label, const std::string& text) {
     label->setText(QString::fromStdString(text));
     label->adjustSize();
@@ -137,6 +149,8 @@ void SetLabelText(QLabel* label, const std::string& text) {
 TTarnel::TTarnel(std::unique_ptr<IComPort> com_port, std::unique_ptr<IDataPacket> data_packet,
                  QWidget* parent)
     : QWidget(parent), com_port_(std::move(com_port)), data_packet_(std::move(data_packet)) {
+    // Before anything asks for the window's interface; Qt installs a factory only once.
+    QAccessible::installFactory(&MainWindowAccessible);
     LoadLayout();
     EndLoading();
     sweep_ = std::make_unique<SweepController>(

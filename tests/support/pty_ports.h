@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <poll.h>
 #include <stdexcept>
@@ -173,6 +174,30 @@ inline int ThreadCount() {
          std::filesystem::directory_iterator("/proc/self/task"))
         ++count;
     return count;
+}
+
+// What /proc/self says about this process: threads, open descriptors, resident memory.
+struct ProcessCounts {
+    int threads = 0;
+    int fds = 0; // the listing's own descriptor included, the same at every count
+    long rss_kib = 0;
+};
+
+inline ProcessCounts CountProcess() {
+    ProcessCounts counts;
+    counts.threads = ThreadCount();
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++counts.fds;
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            status >> counts.rss_kib;
+            break;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return counts;
 }
 
 } // namespace serial::testing
