@@ -150,12 +150,16 @@ void SeriesPainter::PaintByColumn() {
     }
 }
 
-void SeriesPainter::PaintEverySegment() {
+std::optional<SeriesPainter::Span> SeriesPainter::SpanOnAxes() const {
     const TPlotAxis* horiz = series_.GetHorizAxis();
     if (horiz == nullptr || series_.GetVertAxis() == nullptr) {
-        return;
+        return std::nullopt;
     }
-    const auto span = DrawnSpan(series_, horiz->IMinimum(), horiz->IMaximum());
+    return DrawnSpan(series_, horiz->IMinimum(), horiz->IMaximum());
+}
+
+void SeriesPainter::PaintEverySegment() {
+    const auto span = SpanOnAxes();
     if (!span) {
         return;
     }
@@ -181,11 +185,7 @@ void SeriesPainter::PaintEverySegment() {
 }
 
 void SeriesPainter::PaintPolylines() {
-    const TPlotAxis* horiz = series_.GetHorizAxis();
-    if (horiz == nullptr || series_.GetVertAxis() == nullptr) {
-        return;
-    }
-    const auto span = DrawnSpan(series_, horiz->IMinimum(), horiz->IMaximum());
+    const auto span = SpanOnAxes();
     if (!span) {
         return;
     }

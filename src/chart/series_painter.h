@@ -39,6 +39,8 @@ public:
     };
     [[nodiscard]] static std::optional<Span> DrawnSpan(const TPlotSeries& series, double x_min,
                                                        double x_max);
+    // The span of a series that has both its axes; none without them or without points.
+    [[nodiscard]] std::optional<Span> SpanOnAxes() const;
 
 private:
     bool Drawable(int32_t index) const; // not null, finite values
