@@ -36,6 +36,37 @@ std::string_view DecimalSeparator() {
     return sep.empty() ? std::string_view(".") : std::string_view(sep);
 }
 
+// Whether a number in the plain form "-123.45e-6" (not zero) is below one in magnitude, from
+// the place of its first significant digit and its exponent. Only the sign of the decimal
+// exponent counts, so the exponent's digits saturate: the sign of the exponent alone does not
+// tell ("1000...0e-5" with 5000 zeros is far too large, "0.000...01" with no exponent tiny).
+bool BelowOne(std::string_view plain) {
+    const size_t e = plain.find('e');
+    const std::string_view mantissa = plain.substr(0, e);
+    const size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) {
+        return true; // zero
+    }
+    // The power of ten of the first significant digit.
+    int64_t power = first < point ? static_cast<int64_t>(point - first) - 1
+                                  : -static_cast<int64_t>(first - point);
+    if (e != std::string_view::npos) {
+        std::string_view exponent = plain.substr(e + 1);
+        const bool negative = exponent.starts_with('-');
+        if (exponent.starts_with('-') || exponent.starts_with('+')) {
+            exponent.remove_prefix(1);
+        }
+        constexpr int64_t kCap = int64_t{1} << 40; // beyond any count of digits in the text
+        int64_t magnitude = 0;
+        for (char c : exponent) {
+            magnitude = std::min(magnitude * 10 + (c - '0'), kCap);
+        }
+        power += negative ? -magnitude : magnitude;
+    }
+    return power < 0;
+}
+
 std::string NonFiniteText(long double value) {
     if (std::isnan(value)) {
         return "NAN";
@@ -180,13 +211,10 @@ long double StrToFloat(std::string_view text) {
     const auto [ptr, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
     if (ec == std::errc::result_out_of_range) {
         // Too small to hold is zero; too large to hold is an error, never an infinity.
-        const bool negative = plain.front() == '-';
-        const size_t e = plain.find('e');
-        const bool tiny = e != std::string::npos && e + 1 < plain.size() && plain[e + 1] == '-';
-        if (!tiny) {
+        if (!BelowOne(plain)) {
             return fail();
         }
-        return negative ? -0.0L : 0.0L;
+        return plain.front() == '-' ? -0.0L : 0.0L;
     }
     if (ec != std::errc() || ptr != plain.data() + plain.size() || !std::isfinite(value)) {
         return fail();

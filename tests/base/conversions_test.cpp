@@ -114,10 +114,20 @@ TEST(StrToFloat, ParsesWithTheCurrentDecimalSeparator) {
         std::string text;
         long double value;
     } cases[] = {
-        {"10", 10.0L},      {" 2.5 ", 2.5L}, {"-0.25", -0.25L}, {"+3", 3.0L},
-        {".5", 0.5L},       {"5.", 5.0L},    {"1e3", 1000.0L},  {"1E-2", 0.01L},
-        {"2.5e+2", 250.0L}, {"0.1", 0.1L}, // extended precision, not the double nearest 0.1
+        {"10", 10.0L},
+        {" 2.5 ", 2.5L},
+        {"-0.25", -0.25L},
+        {"+3", 3.0L},
+        {".5", 0.5L},
+        {"5.", 5.0L},
+        {"1e3", 1000.0L},
+        {"1E-2", 0.01L},
+        {"2.5e+2", 250.0L},
+        {"0.1", 0.1L}, // extended precision, not the double nearest 0.1
         {"1e-6000", 0.0L},
+        // Too small to hold without an exponent, and with a large one that does not save it.
+        {"0." + std::string(5000, '0') + "1", 0.0L},
+        {"0." + std::string(5000, '0') + "1e40", 0.0L},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -133,8 +143,29 @@ TEST(StrToFloat, ParsesWithTheCurrentDecimalSeparator) {
 TEST(StrToFloat, RejectsMalformedTextWithTheExactMessage) {
     ScopedFormatSettings dot(Separators(".", ","));
     const std::string cases[] = {
-        "",        " ",   "-",   ".",    "1e",  "1e+", "1,5",     "1,000.5", "1.5.2", "abc",
-        "1e99999", "nan", "inf", "0x10", "$10", "1 2", "1.5\r\n", "1\0"s,    "e5",
+        "",
+        " ",
+        "-",
+        ".",
+        "1e",
+        "1e+",
+        "1,5",
+        "1,000.5",
+        "1.5.2",
+        "abc",
+        "1e99999",
+        "nan",
+        "inf",
+        "0x10",
+        "$10",
+        "1 2",
+        "1.5\r\n",
+        "1\0"s,
+        "e5",
+        // Far too large, although the exponent is negative.
+        "1" + std::string(5000, '0') + "e-5",
+        "-1" + std::string(5000, '0') + ".5e-60",
+        "0.00001e99999",
     };
     for (const auto& text : cases) {
         SCOPED_TRACE(text);
