@@ -15,18 +15,7 @@
 
 namespace {
 
-struct Window {
-    Window() {
-        for (chart::TPlotLineSeries* s : {&s1, &s2, &s3, &s4, &s5, &s6}) {
-            plot.AddSeries(*s);
-        }
-        s5.AddXY(5, 1);
-        s5.AddXY(5, 6);
-        s6.AddXY(1, 6);
-        s6.AddXY(3, 6);
-    }
-    chart::TPlot plot;
-    chart::TPlotLineSeries s1, s2, s3, s4, s5, s6;
+struct Window : app::testing::SweepChartParts {
     app::testing::RecordingComPort port;
     app::testing::RecordingDataPacket matcher;
     app::testing::FakeSweepView view;

@@ -37,17 +37,9 @@ std::string ErrorOf(const std::function<void()>& fn) {
     return "";
 }
 
-class SweepControllerTest : public ::testing::Test {
+class SweepControllerTest : public ::testing::Test, protected testing::SweepChartParts {
 protected:
     SweepControllerTest() {
-        for (chart::TPlotLineSeries* s : {&s1, &s2, &s3, &s4, &s5, &s6}) {
-            plot.AddSeries(*s);
-        }
-        // The cursor lines' points of the layout.
-        s5.AddXY(5, 1);
-        s5.AddXY(5, 6);
-        s6.AddXY(1, 6);
-        s6.AddXY(3, 6);
         plot.OnInvalidate = [this] { ++repaints; };
         controller.FormCreate();
     }
@@ -74,8 +66,6 @@ protected:
     const SweepState& State() const { return controller.State(); }
     chart::TPlotAxis& Bottom() { return plot.BottomAxis(); }
 
-    chart::TPlot plot;
-    chart::TPlotLineSeries s1, s2, s3, s4, s5, s6;
     RecordingComPort port;
     RecordingDataPacket matcher;
     FakeSweepView view;

@@ -5,6 +5,8 @@
 #include "app/sweep/components.h"
 #include "app/sweep/sweep_view.h"
 #include "base/exceptions.h"
+#include "chart/plot.h"
+#include "chart/series.h"
 
 #include <string>
 #include <vector>
@@ -98,6 +100,22 @@ public:
     std::string swr_label;
     std::string center_swr_label;
     std::string swr_ok_label;
+};
+
+// The window's chart as the sweep sees it: six series in list order, and the cursor lines'
+// points of the stored layout.
+struct SweepChartParts {
+    SweepChartParts() {
+        for (chart::TPlotLineSeries* s : {&s1, &s2, &s3, &s4, &s5, &s6}) {
+            plot.AddSeries(*s);
+        }
+        s5.AddXY(5, 1);
+        s5.AddXY(5, 6);
+        s6.AddXY(1, 6);
+        s6.AddXY(3, 6);
+    }
+    chart::TPlot plot;
+    chart::TPlotLineSeries s1, s2, s3, s4, s5, s6;
 };
 
 } // namespace app::testing
