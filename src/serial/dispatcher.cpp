@@ -231,8 +231,12 @@ bool TSioBaseDispatcher::Shutdown() {
         else if (!CallingForDispatchThread())
             DonePortPrim();
     }
-    // True when every worker has gone; false at the deadline, or at once when called on a
-    // worker of this dispatcher or on the dispatch side (it never waits for itself).
+    return WaitWorkersGone(dispatch_side);
+}
+
+// True when every worker has gone; false at the deadline, or at once when called on a worker
+// of this dispatcher or on the dispatch side (it never waits for itself).
+bool TSioBaseDispatcher::WaitWorkersGone(bool dispatch_side) {
     return WaitForThreads(ThreadWaitLimit, [this, dispatch_side]() -> std::optional<bool> {
         if (ActiveThreads.load() == 0)
             return true;
@@ -249,6 +253,10 @@ bool TSioBaseDispatcher::Shutdown() {
 int32_t TSioBaseDispatcher::InitPort(const std::string& ComName, int32_t Baud, int32_t Parity,
                                      int32_t DataBits, int32_t StopBits, int32_t InSize,
                                      int32_t OutSize, uint32_t Options) {
+    // After a lost device the workers end by themselves, the device already closed: a reopen
+    // right then (Disconnect, Connect) waits for them instead of failing as still open.
+    if (CidEx.load() < 0 && ActiveThreads.load() > 0)
+        (void)WaitWorkersGone(sync_runner_.load() == std::this_thread::get_id());
     if (CidEx.load() >= 0 || ActiveThreads.load() > 0)
         return ecAlreadyOpen;
     if (InSize < 0 || OutSize <= 0)

@@ -453,6 +453,7 @@ protected:
     // Closing and destruction up to the bounded wait for the worker threads; true when no
     // thread is left. Lets go of the owner first.
     bool Shutdown();
+    bool WaitWorkersGone(bool dispatch_side);
 
     // ---- Helpers for device layers ----
     // Starts a worker thread and waits up to 3000 ms for it to start. The returned observer
