@@ -148,29 +148,11 @@ namespace {
 
 constexpr int32_t kBlock = 512;
 
-// TAxisMapping::Map for a block of finite values, all in double and without branches, so the
-// compiler can use packed instructions.
+// The pixels of a block of finite values (the stand-ins of the others included).
 void MapBlock(const TAxisMapping& map, const std::array<double, kBlock>& values,
               std::array<int32_t, kBlock>& pixels) {
-    if (map.RangeZero) {
-        pixels.fill(map.Center);
-        return;
-    }
-    constexpr double kLimit = TPlotAxis::kPixelLimit;
-    constexpr double kOffsetLimit = 2.0 * kLimit;
-    constexpr double kRoundingBias = 6755399441055744.0; // as in TAxisMapping::PixelFrom
-    const double base = map.FromEnd ? map.End : map.Start;
-    const double sign = map.FromEnd ? -1.0 : 1.0;
-    const double center = map.Center;
     for (int32_t i = 0; i < kBlock; ++i) {
-        double t = (values[i] - map.Minimum) * map.SizeRange;
-        const bool nan = t != t; // an overflow times a zero scale
-        t = t < -kOffsetLimit ? -kOffsetLimit : t;
-        t = t > kOffsetLimit ? kOffsetLimit : t;
-        double pixel = base + sign * ((t + kRoundingBias) - kRoundingBias);
-        pixel = pixel < -kLimit ? -kLimit : pixel;
-        pixel = pixel > kLimit ? kLimit : pixel;
-        pixels[i] = static_cast<int32_t>(nan ? center : pixel);
+        pixels[i] = map.Map(values[i]);
     }
 }
 
